@@ -1,0 +1,84 @@
+// The window set's state and the small services every part calls.
+#include "app/app.h"
+#include "app/commands.h"
+#include "pane/pane.h"
+#include "settings/settings.h"
+#include "slave/reader.h"
+
+HINSTANCE instance;
+HWND Main, Text, Prom, Edit;
+WNDPROC text_previous_proc, prom_previous_proc, edit_previous_proc;
+HMENU main_menu, system_menu, edit_submenu;
+HFONT font;
+LOGFONTW logfont;
+HBRUSH background_brush;
+HMODULE richedit_library;
+
+wchar_t instance_name[INSTANCE_NAME_MAX + 1];
+wchar_t base_title[BASE_TITLE_MAX + 1] = L"Tavro";
+wchar_t startup_command[STARTUP_COMMAND_MAX + 1];
+DWORD volume_serial = 0x00BADBAD;
+
+wchar_t output_log_name[FILE_NAME_CHARS] = L"tavro.log";
+wchar_t error_log_name[FILE_NAME_CHARS] = L"tavro.err";
+wchar_t previous_error_log_name[FILE_NAME_CHARS] = L"tavro.ero";
+wchar_t help_page_name[FILE_NAME_CHARS] = L"tavro.html";
+wchar_t env_batch_name[FILE_NAME_CHARS] = L"tavroenv.bat";
+wchar_t env_data_name[FILE_NAME_CHARS] = L"tavroenv.dat";
+
+ScreenMetrics screen;
+bool activation_flag;
+int focus_redirect;
+bool output_paused;
+
+bool is_nt_platform() {
+    // GetVersionExW is deprecated but still answers the platform id, which is all we ask.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    OSVERSIONINFOW v = {};
+    v.dwOSVersionInfoSize = sizeof v;
+    return GetVersionExW(&v) && v.dwPlatformId == VER_PLATFORM_WIN32_NT;
+#pragma GCC diagnostic pop
+}
+
+void report_system_error(const wchar_t* prefix) {
+    DWORD error = GetLastError();
+    wchar_t* message = NULL;
+    FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                   NULL, error, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), (LPWSTR)&message, 0, NULL);
+    print_to_output_pane(L"%s: %s\n", prefix, message ? message : L"");
+    if (message) LocalFree(message);
+}
+
+int message_box_with_program_icon(HWND owner, const wchar_t* text, const wchar_t* caption, UINT style) {
+    MSGBOXPARAMSW p = {};
+    p.cbSize = sizeof p;
+    p.hwndOwner = owner;
+    p.hInstance = instance;
+    p.lpszText = text;
+    p.lpszCaption = caption;
+    p.dwStyle = style | MB_USERICON;
+    p.lpszIcon = MAKEINTRESOURCEW(IDI_TAVRO);
+    return MessageBoxIndirectW(&p);
+}
+
+void show_menu_popup(int position) {
+    HMENU loaded = LoadMenuW(instance, L"Menu");
+    if (!loaded) return;
+    HMENU popup = GetSubMenu(loaded, position);
+    if (position == 2) CheckMenuItem(popup, CMD_SHOW_CMD, MF_BYCOMMAND | (CmdShow ? MF_CHECKED : MF_UNCHECKED));
+    POINT pt = {30 * position, 0};
+    ClientToScreen(Main, &pt);
+    // The popup's own menu loop takes these, so its first item starts highlighted.
+    PostMessageW(Main, WM_KEYDOWN, VK_DOWN, 0);
+    PostMessageW(Main, WM_KEYUP, VK_DOWN, 0);
+    TrackPopupMenu(popup, TPM_RIGHTBUTTON, pt.x, pt.y, 0, Main, NULL);
+    DestroyMenu(loaded);
+}
+
+void start_poll_timer() { poll_timer = SetTimer(Main, POLL_TIMER_ID, POLL_PERIOD_MS, NULL); }
+void stop_poll_timer() { KillTimer(Main, poll_timer); }
+
+void print_prompt_imitation(bool blank_line_first) {
+    print_to_output_pane(blank_line_first ? L"\n\n==> %s> " : L"\n==> %s> ", tracked_directory);
+}

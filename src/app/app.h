@@ -1,0 +1,56 @@
+// Application frame: the window set, the derived file names and the small services every part calls.
+#pragma once
+#include <windows.h>
+
+enum {
+    INSTANCE_NAME_MAX = 15,
+    BASE_TITLE_MAX = 20,
+    STARTUP_COMMAND_MAX = 1023,
+    FILE_NAME_CHARS = MAX_PATH + 32,
+    POLL_TIMER_ID = 99,
+    POLL_PERIOD_MS = 100,
+};
+
+extern HINSTANCE instance;
+extern HWND Main, Text, Prom, Edit;
+extern WNDPROC text_previous_proc, prom_previous_proc, edit_previous_proc;
+extern HMENU main_menu, system_menu, edit_submenu;
+extern HFONT font;
+extern LOGFONTW logfont;
+extern HBRUSH background_brush;
+extern HMODULE richedit_library;
+
+extern wchar_t instance_name[INSTANCE_NAME_MAX + 1];
+extern wchar_t base_title[BASE_TITLE_MAX + 1];
+extern wchar_t startup_command[STARTUP_COMMAND_MAX + 1];
+extern DWORD volume_serial;
+
+// Derived file names (the settings and command file names live with the settings).
+extern wchar_t output_log_name[FILE_NAME_CHARS];
+extern wchar_t error_log_name[FILE_NAME_CHARS];
+extern wchar_t previous_error_log_name[FILE_NAME_CHARS];
+extern wchar_t help_page_name[FILE_NAME_CHARS];
+extern wchar_t env_batch_name[FILE_NAME_CHARS];
+extern wchar_t env_data_name[FILE_NAME_CHARS];
+
+// Screen metrics captured once at start.
+struct ScreenMetrics {
+    int scroll_bar_width, frame_width, screen_width, screen_height;
+    int full_screen_width, caption_height, max_window_height;
+};
+extern ScreenMetrics screen;
+
+extern bool activation_flag;       // set on activation, cleared by the next poll-timer tick
+extern int focus_redirect;         // Open Selected Text sends the next two focus events to Text
+extern bool output_paused;         // Ctrl+S: the loop stops polling
+
+bool is_nt_platform();
+void report_system_error(const wchar_t* prefix);
+int message_box_with_program_icon(HWND owner, const wchar_t* text, const wchar_t* caption, UINT style);
+void show_menu_popup(int position);
+void start_poll_timer();
+void stop_poll_timer();
+// The slave's prompt, imitated after the program printed a message of its own.
+void print_prompt_imitation(bool blank_line_first);
+
+LRESULT CALLBACK main_window_proc(HWND, UINT, WPARAM, LPARAM);

@@ -1,0 +1,59 @@
+// Command ids of Main's WM_COMMAND: menu entries and internal signals between the parts.
+// Shared by the resource script, so plain #defines only.
+#pragma once
+
+#define IDI_TAVRO 100
+
+#define CMD_EXIT 1
+#define CMD_LOG_ERRORS 2
+#define CMD_VIEW_ERRORS 3
+#define CMD_CLEAR_ERRORS 4
+#define CMD_BEGIN_ERROR_LOG 5
+#define CMD_START_LOGGING 6
+#define CMD_STOP_LOGGING 7
+#define CMD_OPEN_OUTPUT_LOG 8
+#define CMD_AUTO_TRUNCATE 9
+#define CMD_OPEN_SELECTED 10
+#define CMD_WAKE 11
+#define CMD_COPY 20
+#define CMD_PASTE 21
+#define CMD_SELECT_ALL 22
+#define CMD_NOTHING 23
+#define CMD_CLEAR_SCREEN 24
+#define CMD_INSERT_START_C 25
+#define CMD_INSERT_START_K 26
+#define CMD_DIR_COMPLETION 27
+#define CMD_FILE_COMPLETION 28
+#define CMD_EDIT_CMD_C 30
+#define CMD_EDIT_CMD_K 31
+#define CMD_EDIT_BYPASS 32
+#define CMD_PIPE_MORE 33
+#define CMD_SYNC_ENV 34
+#define CMD_EDIT_MACROS 35
+#define CMD_PROG_COMPLETION 36
+#define CMD_CONVERT_SLASH 37
+#define CMD_FONT 40
+#define CMD_TAB_WIDTH 41
+#define CMD_APPLY_TABS 42
+#define CMD_TEXT_COLOR 43
+#define CMD_BACK_COLOR 44
+#define CMD_ERROR_COLOR 45
+#define CMD_BYPASS_COLOR 46
+#define CMD_PROPERTIES 47
+#define CMD_PID 48
+#define CMD_SHOW_MENU 49
+#define CMD_SHOW_CMD 50
+#define CMD_APPLY_CMD_SHOW 51
+#define CMD_CODE_PAGE 52
+#define CMD_RULER 53
+#define CMD_SHOW_ERRORS_COLOR 54
+#define CMD_PREVIOUS_COMMANDS 56
+#define CMD_WINDOW_SIZE 57
+#define CMD_TOGGLE_MONITOR 58
+#define CMD_TOGGLE_RIGHT_LEFT 59
+#define CMD_HELP 90
+#define CMD_FUNCTION_KEYS 91
+#define CMD_DISCLAIMER 97
+#define CMD_ABOUT 99
+#define CMD_HISTORY_FIRST 200
+#define CMD_HISTORY_LAST 226

@@ -1,0 +1,397 @@
+// Main's window procedure: layout, focus, the poll timer and the menu commands.
+#include "app/app.h"
+#include "app/commands.h"
+#include "app/grid.h"
+#include "app/placement.h"
+#include "dialogs/dialogs.h"
+#include "input/input.h"
+#include "logs/logs.h"
+#include "app/texts.h"
+#include "pane/pane.h"
+#include "settings/settings.h"
+#include "slave/reader.h"
+#include "slave/slave.h"
+#include <richedit.h>
+#include <commdlg.h>
+#include <shellapi.h>
+#include <stdio.h>
+
+static void layout() {
+    RECT r;
+    GetClientRect(Main, &r);
+    int W = r.right, H = r.bottom, cw = cell_width, ch = cell_height;
+    const UINT flags = SWP_NOZORDER | SWP_SHOWWINDOW;
+    SetWindowPos(Text, NULL, 2, 2, W - 2, H - ch - 5, flags);
+    SetWindowPos(Prom, NULL, 2, H - ch - 4, cw, ch + 2, flags);
+    SetWindowPos(Edit, NULL, cw + 2, H - ch - 4, W - cw - 4, ch + 2, flags);
+    recompute_grid();
+    if (grid_columns) {
+        wchar_t title[300];
+        _snwprintf(title, 299, L"%s  %d x %d", base_title, grid_columns, grid_lines + 1);
+        title[299] = 0;
+        set_title_with_logging_indicators(title, 300);
+        SendMessageW(Text, WM_VSCROLL, SB_BOTTOM, 0);
+    }
+}
+
+static void apply_focus_rule() {
+    if (focus_redirect == 0) {
+        SetFocus(Edit);
+        return;
+    }
+    int v = focus_redirect;
+    focus_redirect = v >= 2 ? 0 : v + 1;
+    SetFocus(Text);
+}
+
+static void on_poll_timer(WPARAM id) {
+    if (id == poll_timer) {
+        KillTimer(Main, poll_timer);
+        start_poll_timer();
+        activation_flag = false;
+    }
+    if (slave_console) return;
+    slave_console = find_slave_console_window();
+    if (slave_console && !CmdShow) {
+        Sleep(100);
+        PostMessageW(Main, WM_COMMAND, CMD_APPLY_CMD_SHOW, 0);
+        hide_at_first_prompt = true;
+    }
+}
+
+// Toggles take the new value from the old check mark, so mark and setting cannot drift.
+static int toggle_mark(HMENU menu, int id) {
+    bool was_checked = (GetMenuState(menu, id, MF_BYCOMMAND) & MF_CHECKED) != 0;
+    CheckMenuItem(menu, id, MF_BYCOMMAND | (was_checked ? MF_UNCHECKED : MF_CHECKED));
+    return was_checked ? 0 : 1;
+}
+
+static void show_menu_command() {
+    MenuShow = toggle_mark(main_menu, CMD_SHOW_MENU);
+    CheckMenuItem(system_menu, CMD_SHOW_MENU, MF_BYCOMMAND | (MenuShow ? MF_CHECKED : MF_UNCHECKED));
+    SetMenu(Main, MenuShow ? main_menu : NULL);
+    recompute_grid();
+    SendMessageW(Text, EM_SETSEL, (WPARAM)-1, -1);
+    SendMessageW(Text, EM_SCROLLCARET, 0, 0);
+    SendMessageW(Text, WM_VSCROLL, SB_TOP, 0);
+    PostMessageW(Text, WM_VSCROLL, SB_BOTTOM, 0);
+    SendMessageW(Text, EM_SCROLLCARET, 0, 0);
+    SetFocus(Edit);
+    if (!MenuShow)
+        print_to_output_pane(L"\n\nYou can always access the menus via Alt+F, Alt+E, Alt+V and Alt+H.\n\n==> %s> ",
+                             tracked_directory);
+}
+
+static void apply_cmd_show() {
+    if (slave_console) {
+        ShowWindow(slave_console, CmdShow ? SW_MINIMIZE : SW_HIDE);
+        return;
+    }
+    // Not found yet: a fresh slave searches for its console again.
+    stop_slave();
+    Sleep(50);
+    start_slave();
+    Sleep(50);
+    send_prompt_line();
+}
+
+static void open_selected_text() {
+    DWORD start = 0, end = 0;
+    SendMessageW(Text, EM_GETSEL, (WPARAM)&start, (LPARAM)&end);
+    if (end <= start || end - start >= 256) {
+        MessageBoxW(Main, L"Selected text must be of length > 0 and < 256", L"Invalid Selection", MB_ICONERROR);
+        return;
+    }
+    wchar_t selected[260] = {};
+    SendMessageW(Text, EM_GETSELTEXT, 0, (LPARAM)selected);
+    selected[259] = 0;
+    int n = lstrlenW(selected);
+    while (n > 0 && (unsigned)selected[n - 1] <= 32) selected[--n] = 0;
+    DWORD attributes = GetFileAttributesW(selected);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        wchar_t line[280];
+        _snwprintf(line, 279, L"cd %s\r\n", selected);
+        line[279] = 0;
+        send_to_slave(convert_for_slave(line));
+        return;
+    }
+    HINSTANCE result = ShellExecuteW(Main, NULL, selected, NULL, tracked_directory[0] ? tracked_directory : NULL,
+                                     SW_SHOWNORMAL);
+    if ((INT_PTR)result >= 32) {
+        focus_redirect = 1;
+        SetFocus(Text);
+    } else {
+        report_system_error(L"\nError");
+    }
+}
+
+static void pipe_output_thru_more() {
+    if (paging_mode && !discard_mode) return;
+    DWORD waiting = 0;
+    if (!stdout_read || !PeekNamedPipe(stdout_read, NULL, 0, NULL, &waiting, NULL) || !waiting) return;
+    discard_mode = false;
+    paging_mode = true;
+    lines_left = grid_lines - 1;
+    SetWindowTextW(Prom, L"\u00bb");
+}
+
+static void properties() {
+    wchar_t page[16];
+    if (CodePage == 0) lstrcpyW(page, L"ANSI");
+    else if (CodePage == 1) lstrcpyW(page, L"OEM");
+    else if (CodePage == 65001) lstrcpyW(page, L"UTF8");
+    else _snwprintf(page, 15, L"%d", CodePage), page[15] = 0;
+    wchar_t text[400];
+    _snwprintf(text, 399, L"%s font\nCode Page = %s\n%d characters by %d lines\nTab Width = %d\nCMD's pid = %d",
+               Name, page, grid_columns, grid_lines + 1, TabWidth, (int)slave_process.dwProcessId);
+    text[399] = 0;
+    message_box_with_program_icon(Main, text, L"Tavro Properties", MB_OK);
+}
+
+static void show_errors_in_color() {
+    const wchar_t* notice = L"You must restart the slave CMD process for this change to take effect.";
+    set_output_colour(Text, SCF_SELECTION, ErrorText);
+    print_to_output_pane(L"\n\n%s", notice);
+    restore_normal_colour(Text, SCF_SELECTION);
+    print_to_output_pane(L"\n\n==> %s> ", tracked_directory);
+    if (MessageBoxW(Main, notice, L"Restart the slave CMD process?", MB_ICONQUESTION | MB_YESNO) != IDYES) return;
+    HighlightErrs = toggle_mark(main_menu, CMD_SHOW_ERRORS_COLOR);
+    interrupt_slave();
+}
+
+static void help() {
+    // Local page beside the program first, then the project's page online.
+    if (GetFileAttributesW(help_page_name) != INVALID_FILE_ATTRIBUTES &&
+        (INT_PTR)ShellExecuteW(Main, NULL, help_page_name, NULL, NULL, SW_SHOWNORMAL) >= 32)
+        return;
+    if ((INT_PTR)ShellExecuteW(Main, NULL, L"https://tavro.dev/help/", NULL, NULL, SW_SHOWNORMAL) >= 32) return;
+    MessageBoxW(Main, L"Cannot find tavro.html help file", L"Tavro Help", MB_ICONERROR);
+}
+
+static void about() {
+    char built[64];
+    snprintf(built, sizeof built, "%s at %s", __DATE__, __TIME__);
+    wchar_t built_wide[64];
+    int n = MultiByteToWideChar(CP_ACP, 0, built, -1, built_wide, 64);
+    if (n <= 0) built_wide[0] = 0;
+    wchar_t text[600];
+    _snwprintf(text, 599,
+               L"Tavro Version %s - Built %s\n\nBetter Command Shell (CMD) with support for ^C and ^V.\n\n%s",
+               L"2.2", built_wide, ABOUT_CLOSING);
+    text[599] = 0;
+    message_box_with_program_icon(Main, text, L"About Tavro", MB_OK);
+}
+
+static void pid_for_cmd() {
+    char line[80];
+    snprintf(line, sizeof line, "tasklist /NH /FI \"PID eq %d\"\r\n", (int)slave_process.dwProcessId);
+    send_to_slave(line);
+}
+
+static void apply_tab_stops() {
+    DWORD stop = (DWORD)(TabWidth * 4);   // 4 dialog units are one average character
+    SendMessageW(Text, EM_SETTABSTOPS, 1, (LPARAM)&stop);
+    InvalidateRect(Text, NULL, TRUE);
+}
+
+// Leading digits of an entry; text without digits reads as 0.
+static int entry_number() {
+    return (int)wcstol(shared_edit_buffer, NULL, 10);
+}
+
+static void tab_width_command() {
+    _snwprintf(shared_edit_buffer, EDIT_BUFFER_CHARS - 1, L"%d", TabWidth);
+    if (!data_entry_dialog(L"&Enter Tab Width:")) return;
+    TabWidth = entry_number();
+    if (TabWidth < 0) TabWidth = 8;
+    apply_tab_stops();
+}
+
+static void code_page_command() {
+    _snwprintf(shared_edit_buffer, EDIT_BUFFER_CHARS - 1, L"%d", CodePage);
+    if (!data_entry_dialog(L"Code Page (0=ANSI,1=OEM,8=UTF8)")) return;
+    CodePage = entry_number();
+    if (CodePage == 8) CodePage = 65001;
+    derive_slave_code_page();
+    char line[32];
+    snprintf(line, sizeof line, "CHCP %d\r\n", slave_code_page);
+    send_to_slave(line);
+}
+
+static void font_command() {
+    CHOOSEFONTW cf = {};
+    cf.lStructSize = sizeof cf;
+    cf.hwndOwner = Main;
+    cf.lpLogFont = &logfont;
+    cf.Flags = CF_SCREENFONTS | CF_INITTOLOGFONTSTRUCT | CF_FIXEDPITCHONLY | CF_FORCEFONTEXIST;
+    if (!ChooseFontW(&cf)) return;
+    lstrcpynW(Name, logfont.lfFaceName, FONT_NAME_MAX + 1);
+    Size = logfont.lfHeight;
+    Weight = logfont.lfWeight;
+    HFONT previous = font;
+    font = CreateFontIndirectW(&logfont);
+    SendMessageW(Text, WM_SETFONT, (WPARAM)font, TRUE);
+    SendMessageW(Prom, WM_SETFONT, (WPARAM)font, TRUE);
+    SendMessageW(Edit, WM_SETFONT, (WPARAM)font, TRUE);
+    if (previous) DeleteObject(previous);
+    measure_cell(Text);
+    apply_tab_stops();
+    set_output_colour(Text, SCF_ALL, ColorText);
+    RECT r;
+    GetClientRect(Main, &r);
+    PostMessageW(Main, WM_SIZE, SIZE_RESTORED, MAKELPARAM(r.right, r.bottom));
+    PostMessageW(Text, WM_VSCROLL, SB_BOTTOM, 0);
+}
+
+static void colour_command(int id) {
+    COLORREF* target = id == CMD_TEXT_COLOR ? &ColorText : id == CMD_BACK_COLOR ? &Background
+                     : id == CMD_ERROR_COLOR ? &ErrorText : &DoItText;
+    COLORREF chosen = choose_colour(Main, *target);
+    if (chosen == (COLORREF)-1) return;
+    *target = chosen;
+    if (id == CMD_TEXT_COLOR) {
+        set_output_colour(Text, SCF_ALL, ColorText);
+        InvalidateRect(Text, NULL, TRUE);
+        InvalidateRect(Prom, NULL, TRUE);
+        InvalidateRect(Edit, NULL, TRUE);
+    } else if (id == CMD_BACK_COLOR) {
+        DeleteObject(background_brush);
+        background_brush = CreateSolidBrush(Background);
+        SetClassLongPtrW(Main, GCLP_HBRBACKGROUND, (LONG_PTR)background_brush);
+        SetClassLongPtrW(Text, GCLP_HBRBACKGROUND, (LONG_PTR)background_brush);
+        SetClassLongPtrW(Prom, GCLP_HBRBACKGROUND, (LONG_PTR)background_brush);
+        SetClassLongPtrW(Edit, GCLP_HBRBACKGROUND, (LONG_PTR)background_brush);
+        SendMessageW(Text, EM_SETBKGNDCOLOR, 0, (LPARAM)Background);
+        InvalidateRect(Main, NULL, TRUE);
+        InvalidateRect(Text, NULL, TRUE);
+        InvalidateRect(Prom, NULL, TRUE);
+        InvalidateRect(Edit, NULL, TRUE);
+    }
+    // Error and bypass colours apply to text printed from now on.
+}
+
+static void command(int id, LPARAM lparam) {
+    switch (id) {
+    case CMD_EXIT: PostMessageW(Main, WM_CLOSE, 0, 0); break;
+    case CMD_LOG_ERRORS: log_errors_command(); break;
+    case CMD_VIEW_ERRORS: view_errors(); break;
+    case CMD_CLEAR_ERRORS: clear_errors(); break;
+    case CMD_BEGIN_ERROR_LOG: begin_error_log(); break;
+    case CMD_START_LOGGING: start_logging_command(); break;
+    case CMD_STOP_LOGGING: stop_logging(); break;
+    case CMD_OPEN_OUTPUT_LOG: open_output_log(lparam ? (const wchar_t*)lparam : L"ab"); break;
+    case CMD_AUTO_TRUNCATE: auto_truncate_command(); break;
+    case CMD_OPEN_SELECTED: open_selected_text(); break;
+    case CMD_EDIT_CMD_C:
+    case CMD_EDIT_CMD_K:
+    case CMD_EDIT_BYPASS: edit_command_list(id); break;
+    case CMD_SYNC_ENV: sync_environments(true); break;
+    case CMD_EDIT_MACROS: edit_macros(); break;
+    case CMD_FONT: font_command(); break;
+    case CMD_TAB_WIDTH: tab_width_command(); break;
+    case CMD_APPLY_TABS: apply_tab_stops(); break;
+    case CMD_TEXT_COLOR:
+    case CMD_BACK_COLOR:
+    case CMD_ERROR_COLOR:
+    case CMD_BYPASS_COLOR: colour_command(id); break;
+    case CMD_CODE_PAGE: code_page_command(); break;
+    case CMD_WINDOW_SIZE: window_size_command(); break;
+    case CMD_TOGGLE_MONITOR: toggle_monitor(); break;
+    case CMD_TOGGLE_RIGHT_LEFT: toggle_right_left(); break;
+    case CMD_COPY: SendMessageW(GetFocus(), WM_CHAR, 3, 0); break;
+    case CMD_PASTE: SendMessageW(Edit, WM_CHAR, 22, 0); break;
+    case CMD_SELECT_ALL: SendMessageW(GetFocus(), EM_SETSEL, 0, -1); break;
+    case CMD_CLEAR_SCREEN:
+        send_to_slave("\n");
+        SetWindowTextW(Text, L"");
+        SetFocus(Edit);
+        break;
+    case CMD_INSERT_START_C: SendMessageW(Edit, WM_CHAR, 17, 0); break;
+    case CMD_INSERT_START_K: SendMessageW(Edit, WM_CHAR, 11, 0); break;
+    case CMD_DIR_COMPLETION: SendMessageW(Edit, WM_CHAR, 4, 0); break;
+    case CMD_FILE_COMPLETION: SendMessageW(Edit, WM_CHAR, 6, 0); break;
+    case CMD_PROG_COMPLETION: SendMessageW(Edit, WM_CHAR, 18, 0); break;
+    case CMD_CONVERT_SLASH: SendMessageW(Edit, WM_CHAR, 28, 0); break;
+    case CMD_PIPE_MORE: pipe_output_thru_more(); break;
+    case CMD_PROPERTIES: properties(); break;
+    case CMD_PID: pid_for_cmd(); break;
+    case CMD_SHOW_MENU: show_menu_command(); break;
+    case CMD_SHOW_CMD:
+        CmdShow = toggle_mark(main_menu, CMD_SHOW_CMD);
+        apply_cmd_show();
+        break;
+    case CMD_APPLY_CMD_SHOW: apply_cmd_show(); break;
+    case CMD_RULER: print_ruler(); break;
+    case CMD_SHOW_ERRORS_COLOR: show_errors_in_color(); break;
+    case CMD_HELP: help(); break;
+    case CMD_FUNCTION_KEYS: print_to_output_pane(L"\n\n%s\n\n==> %s> ", FUNCTION_KEYS_TEXT, tracked_directory); break;
+    case CMD_DISCLAIMER: print_to_output_pane(L"\n\n%s\n\n==> %s> ", DISCLAIMER_TEXT, tracked_directory); break;
+    case CMD_ABOUT: about(); break;
+    case CMD_PREVIOUS_COMMANDS: previous_commands_popup(); break;
+    default:
+        if (id >= CMD_HISTORY_FIRST && id <= CMD_HISTORY_LAST) recall_history_entry(id - 199);
+        break;   // 11 only wakes the loop; 23 and unknown ids do nothing
+    }
+}
+
+static void shut_down_window() {
+    if (!slave_console) slave_console = find_slave_console_window();
+    PostQuitMessage(0);
+    write_settings();
+    send_to_slave("exit\r\n");
+    if (slave_console) PostMessageW(slave_console, WM_CLOSE, 0, 0);
+}
+
+LRESULT CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    switch (message) {
+    case WM_COMMAND:
+        command(LOWORD(wparam), lparam);
+        return 0;
+    case WM_SYSCOMMAND:
+        if ((wparam >= CMD_COPY && wparam <= CMD_CLEAR_SCREEN) || wparam == CMD_SHOW_MENU) {
+            SendMessageW(Main, WM_COMMAND, wparam, 0);
+            return 0;
+        }
+        break;
+    case WM_TIMER:
+        on_poll_timer(wparam);
+        return 0;
+    case WM_CTLCOLOREDIT: {
+        HWND control = (HWND)lparam;
+        if (control != Text && control != Edit && control != Prom) return 0;
+        SetBkColor((HDC)wparam, Background);
+        SetTextColor((HDC)wparam, ColorText);
+        return (LRESULT)background_brush;
+    }
+    case WM_SIZE:
+        if (Text && Prom && Edit) layout();
+        return 0;
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        BeginPaint(window, &ps);
+        EndPaint(window, &ps);
+        return 0;
+    }
+    case WM_SETFOCUS:
+        if (Edit) apply_focus_rule();
+        return 0;
+    case WM_ACTIVATEAPP:
+        if (wparam) {
+            activation_flag = true;
+            KillTimer(Main, poll_timer);
+            start_poll_timer();
+            if (Edit) apply_focus_rule();
+        }
+        return 0;
+    case WM_SETCURSOR:
+        if (((HWND)wparam == Text || (HWND)wparam == Prom) && LOWORD(lparam) == HTCLIENT) {
+            SetCursor(LoadCursorW(NULL, (LPCWSTR)IDC_ARROW));
+            return TRUE;
+        }
+        break;
+    case WM_DESTROY:
+        shut_down_window();
+        return 0;
+    }
+    return DefWindowProcW(window, message, wparam, lparam);
+}

@@ -1,0 +1,162 @@
+// Window size and placement: the size dialog, the halves and moves, and the two toggles.
+// The arithmetic lives in placement_math.cpp; this file reads and moves the real windows.
+#include "app/placement.h"
+#include "app/app.h"
+#include "app/frame_text.h"
+#include "app/grid.h"
+#include "app/placement_math.h"
+#include "dialogs/dialog_ids.h"
+#include "dialogs/dialogs.h"
+#include "settings/settings.h"
+#include "slave/reader.h"
+
+static_assert(SIZE_LEFT_HALF == IDC_SETSIZE_LEFT_HALF && SIZE_RIGHT_HALF == IDC_SETSIZE_RIGHT_HALF &&
+                  SIZE_MOVE_LEFT == IDC_SETSIZE_MOVE_LEFT && SIZE_MOVE_RIGHT == IDC_SETSIZE_MOVE_RIGHT,
+              "the size dialog ends with its button ids");
+
+void apply_startup_placement() {
+    startup_placement(&Left, &Top, &Height, screen.full_screen_width, GetSystemMetrics(SM_CXVIRTUALSCREEN),
+                      screen.max_window_height);
+}
+
+static ScreenLayout current_screen_layout() {
+    ScreenLayout s;
+    s.primary_width = screen.screen_width;
+    s.primary_height = screen.screen_height;
+    s.full_screen_width = screen.full_screen_width;
+    s.max_window_height = screen.max_window_height;
+    s.caption_height = screen.caption_height;
+    s.virtual_width = GetSystemMetrics(SM_CXVIRTUALSCREEN);
+    s.virtual_height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
+    s.virtual_top = GetSystemMetrics(SM_YVIRTUALSCREEN);
+    return s;
+}
+
+static WindowRect stored_rect() {
+    WindowRect r = {Left, Top, Width, Height};
+    return r;
+}
+
+static void store_rect(const WindowRect& r) {
+    Left = r.left;
+    Top = r.top;
+    Width = r.width;
+    Height = r.height;
+}
+
+// A maximised or minimised window keeps the stored rectangle: its real one is not the user's.
+static void refresh_stored_rect() {
+    RECT r;
+    if (IsZoomed(Main) || IsIconic(Main) || !GetWindowRect(Main, &r)) return;
+    Left = r.left;
+    Top = r.top;
+    Width = r.right - r.left;
+    Height = r.bottom - r.top;
+}
+
+static void set_grid_title() {
+    wchar_t title[300];
+    _snwprintf(title, 299, L"%s  %d x %d", base_title, grid_columns, grid_lines + 1);
+    title[299] = 0;
+    set_title_with_logging_indicators(title, 300);
+}
+
+static INT_PTR CALLBACK set_size_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
+    switch (message) {
+    case WM_INITDIALOG: {
+        current_dialog = dialog;
+        wchar_t number[16];
+        _snwprintf(number, 15, L"%d", grid_columns);
+        number[15] = 0;
+        SetDlgItemTextW(dialog, IDC_SETSIZE_COLUMNS, number);
+        _snwprintf(number, 15, L"%d", grid_lines + 1);
+        number[15] = 0;
+        SetDlgItemTextW(dialog, IDC_SETSIZE_LINES, number);
+        SetFocus(GetDlgItem(dialog, IDC_SETSIZE_COLUMNS));
+        return FALSE;   // the focus is set
+    }
+    case WM_COMMAND:
+        switch (LOWORD(wparam)) {
+        case IDOK: {
+            wchar_t columns_text[GRID_ENTRY_MAX + 1], lines_text[GRID_ENTRY_MAX + 1];
+            if (!GetDlgItemTextW(dialog, IDC_SETSIZE_COLUMNS, columns_text, GRID_ENTRY_MAX + 1)) columns_text[0] = 0;
+            if (!GetDlgItemTextW(dialog, IDC_SETSIZE_LINES, lines_text, GRID_ENTRY_MAX + 1)) lines_text[0] = 0;
+            int columns, lines;
+            if (!read_grid_entry(columns_text, lines_text, &columns, &lines)) {
+                MessageBeep(0);
+                return TRUE;
+            }
+            grid_columns = columns;
+            grid_lines = lines;
+            EndDialog(dialog, IDOK);
+            return TRUE;
+        }
+        case IDCANCEL:
+            EndDialog(dialog, 0);
+            return TRUE;
+        case SIZE_LEFT_HALF:
+        case SIZE_RIGHT_HALF:
+        case SIZE_MOVE_LEFT:
+        case SIZE_MOVE_RIGHT:
+            EndDialog(dialog, LOWORD(wparam));
+            return TRUE;
+        }
+        return FALSE;
+    default: {
+        INT_PTR result = 0;
+        if (dialog_common_message(dialog, message, wparam, lparam, &result)) return result;
+        return FALSE;
+    }
+    }
+}
+
+static void size_to_entered_grid() {
+    RECT window, pane;
+    if (!GetWindowRect(Main, &window) || !GetWindowRect(Text, &pane)) return;
+    grid_window_size(grid_columns, grid_lines, cell_width, cell_height, screen.scroll_bar_width,
+                     screen.frame_width, window.right - window.left, window.bottom - window.top,
+                     pane.right - pane.left, pane.bottom - pane.top, &Width, &Height);
+    SetWindowPos(Main, NULL, 0, 0, Width, Height, SWP_NOZORDER | SWP_NOMOVE);
+    recompute_grid();
+    set_grid_title();
+}
+
+void window_size_command() {
+    if (grid_columns == 0) return;
+    INT_PTR result = DialogBoxParamW(instance, L"TAVRO_SETSIZE", Main, set_size_proc, 0);
+    if (result == 0 || result == -1) return;
+    if (result == IDOK) {
+        size_to_entered_grid();
+    } else {
+        WindowRect stored = stored_rect(), target;
+        ScreenLayout layout = current_screen_layout();
+        bool keep_size;
+        if (!size_result_placement((int)result, &stored, &layout, &target, &keep_size)) return;
+        store_rect(stored);
+        SetWindowPos(Main, NULL, target.left, target.top, target.width, target.height,
+                     SWP_NOZORDER | (keep_size ? SWP_NOSIZE : 0));
+    }
+    PostMessageW(Text, WM_VSCROLL, SB_BOTTOM, 0);
+}
+
+static void move_to_stored_rect() {
+    SetWindowPos(Main, NULL, Left, Top, Width, Height, SWP_NOZORDER);
+}
+
+void toggle_monitor() {
+    refresh_stored_rect();
+    WindowRect r = stored_rect();
+    ScreenLayout layout = current_screen_layout();
+    toggle_monitor_rect(&r, &layout);
+    store_rect(r);
+    move_to_stored_rect();
+}
+
+void toggle_right_left() {
+    refresh_stored_rect();
+    WindowRect r = stored_rect();
+    ScreenLayout layout = current_screen_layout();
+    toggle_right_left_rect(&r, &layout);
+    store_rect(r);
+    move_to_stored_rect();
+}

@@ -1,0 +1,95 @@
+#include "app/placement_math.h"
+
+#include <wchar.h>
+
+// Leading blanks, an optional sign, then digits up to the first other character.
+static int read_decimal(const wchar_t* text) {
+    int i = 0;
+    while (text[i] == L' ' || text[i] == L'\t') i++;
+    bool negative = false;
+    if (text[i] == L'+' || text[i] == L'-') negative = text[i++] == L'-';
+    long long value = 0;
+    for (int n = 0; text[i] >= L'0' && text[i] <= L'9' && n < GRID_ENTRY_MAX; i++, n++) {
+        value = value * 10 + (text[i] - L'0');
+    }
+    if (value > 0x7fffffff) value = 0x7fffffff;
+    return (int)(negative ? -value : value);
+}
+
+bool read_grid_entry(const wchar_t* columns_text, const wchar_t* lines_text, int* columns, int* lines) {
+    int c = read_decimal(columns_text), l = read_decimal(lines_text);
+    if (c < GRID_MIN_COLUMNS || l < GRID_MIN_LINES) return false;
+    *columns = c;
+    *lines = l;
+    return true;
+}
+
+void grid_window_size(int columns, int lines, int cell_width, int cell_height, int scroll_bar_width,
+                      int frame_width, int window_width, int window_height, int pane_width, int pane_height,
+                      int* width, int* height) {
+    *width = columns * cell_width + scroll_bar_width + 2 * frame_width + (window_width - pane_width);
+    *height = lines * cell_height + (window_height - pane_height);
+}
+
+bool size_result_placement(int result, WindowRect* stored, const ScreenLayout* screen, WindowRect* target,
+                           bool* keep_size) {
+    int half = screen->full_screen_width / 2;
+    switch (result) {
+    case SIZE_LEFT_HALF:
+    case SIZE_RIGHT_HALF:
+        target->left = result == SIZE_LEFT_HALF ? 0 : half;
+        target->top = 0;
+        target->width = half;
+        target->height = screen->max_window_height;
+        *keep_size = false;
+        return true;
+    case SIZE_MOVE_LEFT:
+    case SIZE_MOVE_RIGHT:
+        stored->left = result == SIZE_MOVE_LEFT ? 0 : screen->full_screen_width - stored->width;
+        *target = *stored;
+        *keep_size = true;
+        return true;
+    default:
+        return false;
+    }
+}
+
+void toggle_monitor_rect(WindowRect* rect, const ScreenLayout* screen) {
+    const int vw = screen->virtual_width, vh = screen->virtual_height, vy = screen->virtual_top;
+    const int pw = screen->primary_width, ph = screen->primary_height;
+    if (rect->height > screen->max_window_height) rect->height = screen->max_window_height;
+    if (rect->top >= vh) {
+        rect->top = vh - rect->height - screen->caption_height;
+        if (rect->top < 0) rect->top = 0;
+    }
+    if (rect->left < 0) {
+        rect->left = 0;
+    } else if (rect->left + rect->width > vw) {
+        rect->left = vw - rect->width;
+    } else if (rect->left > pw - 10) {
+        // On a monitor right of the primary one: back onto the primary.
+        rect->left -= pw;
+        if (rect->left < 0) rect->left = 0;
+    } else if (rect->left + pw + 1 < vw) {
+        // A monitor to the right.
+        rect->left += pw + 1;
+        if (rect->left + rect->width > vw) rect->left = vw - rect->width;
+    } else if (vy >= 0 && rect->top > ph) {
+        rect->top -= ph;
+    } else if (vy < 0 && rect->top < 0) {
+        rect->top = 0;
+    } else if (vy >= 0 && rect->top + ph + 1 < vh) {
+        rect->top += ph + 1;
+    } else {
+        rect->top = vy;
+    }
+}
+
+void toggle_right_left_rect(WindowRect* rect, const ScreenLayout* screen) {
+    const int right = screen->virtual_width - rect->width;
+    if (rect->left < 0 || rect->left == right) {
+        rect->left = 0;
+    } else {
+        rect->left = right;
+    }
+}

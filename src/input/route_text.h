@@ -1,0 +1,58 @@
+// Text side of command submission: the first word, macro expansion, the route decision and the
+// pager and pause answers. No system headers beyond the C library.
+#pragma once
+#include <stddef.h>
+#include <wchar.h>
+
+enum {
+    COMMAND_BUFFER_CHARS = 2048,   // the line being submitted: 2047 characters and the terminator
+};
+
+// Stores the line's first word in word (cut to cap - 1 characters) and returns the index in
+// line just after it (after the closing quote of a quoted word).
+size_t first_word(const wchar_t* line, wchar_t* word, size_t cap);
+
+struct MacroList {
+    const wchar_t* const* names;
+    const wchar_t* const* bodies;
+    int count;
+};
+
+// The index of the first macro named word (ASCII letters compared without case), or -1.
+int find_macro(const MacroList* macros, const wchar_t* word);
+
+// The body formatted with the tab width and the column count: "%t" and "%c" become numbers
+// (the first of them met takes the first argument), "%d" takes the next argument, "%%" is one
+// "%", and anything else is copied as it stands. Cut to cap - 1 characters.
+size_t format_macro_body(const wchar_t* body, int tab_width, int columns, wchar_t* out, size_t cap);
+
+// Expands the macro named by the buffer's first word into out (cap characters, cut):
+// formatted body + what follows the word. False when no macro has that name.
+bool expand_macro(const MacroList* macros, const wchar_t* buffer, int tab_width, int columns, wchar_t* out,
+                  size_t cap);
+
+bool ends_with_exact(const wchar_t* text, const wchar_t* suffix);
+bool begins_with_ignoring_case(const wchar_t* text, const wchar_t* prefix);
+
+enum Route { ROUTE_CLEAR_SCREEN, ROUTE_SHELL_OPEN, ROUTE_BYPASS, ROUTE_CMD_AND_QUIT, ROUTE_KEEP_CMD, ROUTE_SLAVE };
+
+// The first route that applies, in order: "cls", shell open, bypass, cmd /c, cmd /k, the slave.
+Route decide_route(const wchar_t* buffer, const wchar_t* command_word, bool bypass_now, const wchar_t* cmd_and_quit,
+                   const wchar_t* keep_cmd, const wchar_t* no_cmd);
+
+// prefix + text into out (cap characters), cut; returns the length.
+size_t join_bounded(wchar_t* out, size_t cap, const wchar_t* prefix, const wchar_t* text);
+
+// What a character does while output is paused.
+enum PauseAnswer { PAUSE_NOT_PAUSED, PAUSE_RESUME_AND_CONSUME };
+PauseAnswer pause_answer(bool output_paused, wchar_t c);   // 19 is not consumed: it toggles the pause off
+
+// What a character does while the pager waits (paging on and no lines left).
+struct PagerAnswer {
+    bool waiting;      // false: the pager is not waiting, the character goes on
+    bool end_paging;   // "f": paging off, then the page goes on
+    bool quit;         // "q": discard pending output
+    bool read;         // read on with lines_left lines
+    int lines_left;
+};
+PagerAnswer pager_answer(bool paging_mode, int lines_left, int grid_lines, wchar_t c);

@@ -1,0 +1,62 @@
+#include "logs/env_text.h"
+
+static bool is_blank(wchar_t c) { return (unsigned)(c & 0xFFFF) <= 32; }
+
+static int append(wchar_t* out, int capacity, int at, const wchar_t* text) {
+    if (at < 0) return -1;
+    for (; *text; text++) {
+        if (at >= capacity - 1) return -1;
+        out[at++] = *text;
+    }
+    out[at] = 0;
+    return at;
+}
+
+int build_sync_command(wchar_t* out, int capacity, const wchar_t* batch, const wchar_t* listing,
+                       bool line_end) {
+    if (capacity <= 0) return -1;
+    out[0] = 0;
+    int n = append(out, capacity, 0, L"\"");
+    n = append(out, capacity, n, batch);
+    n = append(out, capacity, n, L"\" > \"");
+    n = append(out, capacity, n, listing);
+    n = append(out, capacity, n, L"\"");
+    if (line_end) n = append(out, capacity, n, L"\r\n");
+    if (n < 0) out[0] = 0;
+    return n;
+}
+
+static bool is_letter(wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); }
+
+ListingLineKind parse_listing_line(wchar_t* line, const wchar_t** name, const wchar_t** value) {
+    size_t length = wcslen(line);
+    while (length > 0 && is_blank(line[length - 1])) line[--length] = 0;
+    if (length == 0) return LISTING_SKIP;
+    if (line[0] == L'=') {
+        if (length >= 4 && is_letter(line[1]) && line[2] == L':' && line[3] == L'=') {
+            line[3] = 0;
+            *name = line;
+            *value = line + 4;
+            return LISTING_DRIVE;
+        }
+        return LISTING_SKIP;
+    }
+    wchar_t* equals = wcschr(line, L'=');
+    if (!equals) return LISTING_SKIP;
+    *equals = 0;
+    *name = line;
+    *value = equals + 1;
+    return LISTING_VARIABLE;
+}
+
+bool apply_listing_line(wchar_t* line, const EnvironmentAccess& env) {
+    const wchar_t* name;
+    const wchar_t* value;
+    if (parse_listing_line(line, &name, &value) == LISTING_SKIP) return false;
+    wchar_t current[ENV_VALUE_CHARS];
+    int n = env.get(env.context, name, current, ENV_VALUE_CHARS);
+    if (n >= ENV_VALUE_CHARS) return false;   // too long to compare: left as it is
+    if (n > 0 && wcscmp(current, value) == 0) return false;
+    env.set(env.context, name, value);
+    return true;
+}

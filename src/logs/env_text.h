@@ -1,0 +1,34 @@
+// Text side of environment sync: the command that makes the slave write its environment, and
+// the reading of that listing. No system headers beyond the C library.
+#pragma once
+#include <wchar.h>
+
+enum {
+    ENV_LINE_MAX = 8089,        // characters of one listing line; a longer one continues
+    ENV_VALUE_CHARS = 8090,     // room for the current value when comparing
+};
+
+// "batch" > "listing", with "\r\n" when asked. Both paths are quoted so that a folder name
+// with a blank still works. Returns the length, or -1 (out emptied) when it does not fit.
+int build_sync_command(wchar_t* out, int capacity, const wchar_t* batch, const wchar_t* listing,
+                       bool line_end);
+
+enum ListingLineKind { LISTING_SKIP, LISTING_DRIVE, LISTING_VARIABLE };
+
+// Cuts trailing blanks and splits "name=value" in place. A per-drive line "=X:=dir" gives the
+// name "=X:". Lines without "=", other lines starting with "=", and empty lines are skipped.
+ListingLineKind parse_listing_line(wchar_t* line, const wchar_t** name, const wchar_t** value);
+
+// The environment as seen by the apply step.
+struct EnvironmentAccess {
+    void* context;
+    // Copies the value into buffer (capacity characters) and returns its length; returns
+    // capacity or more when it does not fit, and 0 when the variable is not set or empty.
+    int (*get)(void* context, const wchar_t* name, wchar_t* buffer, int capacity);
+    void (*set)(void* context, const wchar_t* name, const wchar_t* value);
+};
+
+// Applies one raw line: sets the variable unless it already holds that (non-empty) value; an
+// empty value is always set, as an empty and a missing variable look alike. Returns true when
+// it called set.
+bool apply_listing_line(wchar_t* line, const EnvironmentAccess& env);

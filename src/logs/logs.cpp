@@ -1,0 +1,257 @@
+// Output log and error log: the files, their banners and the menu commands that drive them.
+#include "logs/logs.h"
+#include "logs/log_files.h"
+#include "logs/logs_text.h"
+#include "app/app.h"
+#include "app/commands.h"
+#include "pane/pane.h"
+#include "settings/settings.h"
+#include "slave/reader.h"
+#include <commdlg.h>
+#include <richedit.h>
+#include <stdio.h>
+
+bool output_log_open, error_log_open;
+
+static FILE* output_log;
+static FILE* error_log;
+
+static LogStamp now() {
+    SYSTEMTIME t;
+    GetLocalTime(&t);
+    LogStamp s = {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond};
+    return s;
+}
+
+// Base title, two blanks and the current directory; the indicators follow from the flags.
+static void set_logging_title() {
+    wchar_t title[300];
+    _snwprintf(title, 299, L"%s  %s", base_title, tracked_directory);
+    title[299] = 0;
+    set_title_with_logging_indicators(title, 300);
+}
+
+static void close_error_log(bool with_banner) {
+    if (error_log) {
+        if (with_banner) write_banner(error_log, ERROR_LOG_END, now());
+        fclose(error_log);
+    }
+    error_log = NULL;
+    error_log_open = false;
+}
+
+static void close_output_log() {
+    if (output_log) {
+        write_banner(output_log, OUTPUT_LOG_END, now());
+        fclose(output_log);
+    }
+    output_log = NULL;
+    output_log_open = false;
+}
+
+static void check_item(int id, bool checked) {
+    if (main_menu) CheckMenuItem(main_menu, id, MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
+}
+
+void write_output_log(const char* bytes, int count) {
+    if (Logging && output_log && bytes && count > 0) fwrite(bytes, 1, (size_t)count, output_log);
+}
+
+void write_error_bytes(const char* bytes, int count) {
+    if (ErrorLog && error_log) write_bytes_to_first_nul(error_log, bytes, count);
+}
+
+void end_error_log() {
+    if (ErrorLog && error_log) close_error_log(true);
+}
+
+void close_logs_at_exit() {
+    close_error_log(true);
+    close_output_log();
+}
+
+bool rotate_error_log_for(const wchar_t* today) {
+    if (!rotation_due(today, TruncDateErr)) return false;
+    DeleteFileW(previous_error_log_name);
+    MoveFileW(error_log_name, previous_error_log_name);   // a missing error log is no error
+    wcsncpy(TruncDateErr, today, TRUNC_DATE_LEN);
+    TruncDateErr[TRUNC_DATE_LEN] = 0;
+    write_settings();
+    return true;
+}
+
+void rotate_error_log() {
+    if (!OldErrorLog) return;
+    wchar_t today[LOG_DATE_CHARS + 1];
+    format_log_date_wide(today, now());
+    rotate_error_log_for(today);
+}
+
+void log_errors_command() {
+    if (!ErrorLog) {
+        begin_error_log();
+        return;
+    }
+    close_error_log(true);
+    check_item(CMD_LOG_ERRORS, false);
+    ErrorLog = 0;
+    set_logging_title();
+}
+
+void begin_error_log() {
+    if (!HighlightErrs) {
+        MessageBoxW(Main, L"You must turn on 'View > Show Errors in Color' to be able to log errors.",
+                    L"Error", MB_ICONERROR);
+        if (ErrorLog) {
+            check_item(CMD_LOG_ERRORS, false);
+            close_error_log(true);
+            ErrorLog = 0;
+        }
+        return;
+    }
+    if (!error_log) {
+        FILE* file = _wfopen(error_log_name, L"ab+");
+        if (!file) {
+            MessageBoxW(Main, L"Cannot open error log file", error_log_name, MB_ICONERROR);
+            return;
+        }
+        error_log = file;
+        write_banner(error_log, ERROR_LOG_BEGIN, now());
+    }
+    error_log_open = true;
+    check_item(CMD_LOG_ERRORS, true);
+    ErrorLog = 1;
+    set_logging_title();
+}
+
+// Prints a log file as it is, in pieces; a piece wider than one print is split, never inside
+// a surrogate pair.
+static void print_file_lines(FILE* file) {
+    static char bytes[LOG_FILE_LINE_BYTES + 1];
+    static wchar_t wide[LOG_FILE_LINE_BYTES + 1];
+    while (fgets(bytes, sizeof bytes, file)) {
+        int n = MultiByteToWideChar(CodePage, 0, bytes, -1, wide, LOG_FILE_LINE_BYTES + 1);
+        if (n <= 0) continue;
+        wide[LOG_FILE_LINE_BYTES] = 0;
+        int length = (int)wcslen(wide);
+        for (int at = 0; at < length;) {
+            int take = length - at;
+            if (take > LOG_FILE_LINE_CHARS) {
+                take = LOG_FILE_LINE_CHARS;
+                if (IS_HIGH_SURROGATE(wide[at + take - 1])) take--;
+            }
+            wchar_t piece[LOG_FILE_LINE_CHARS + 1];
+            wmemcpy(piece, wide + at, (size_t)take);
+            piece[take] = 0;
+            print_to_output_pane(L"%s", piece);
+            at += take;
+        }
+    }
+}
+
+void view_errors() {
+    static const wchar_t header[] = L"\r\n\tError Log\r\n";
+    bool header_printed = false;
+    FILE* previous = _wfopen(previous_error_log_name, L"rb");
+    if (previous) {
+        print_to_output_pane(header);
+        set_output_colour(Text, SCF_SELECTION, ErrorText);
+        print_file_lines(previous);
+        restore_normal_colour(Text, SCF_SELECTION);
+        fclose(previous);
+        header_printed = true;
+    }
+    FILE* current;
+    bool opened_here = false;
+    if (ErrorLog && error_log) {
+        current = error_log;
+        fseek(current, 0, SEEK_SET);
+    } else {
+        current = _wfopen(error_log_name, L"rb");
+        opened_here = true;
+    }
+    if (!current) {
+        set_output_colour(Text, SCF_SELECTION, ErrorText);
+        print_to_output_pane(L"\r\nFile not found: %s\r\n", error_log_name);
+        restore_normal_colour(Text, SCF_SELECTION);
+        print_prompt_imitation(false);
+        return;
+    }
+    if (!header_printed) print_to_output_pane(header);
+    set_output_colour(Text, SCF_SELECTION, ErrorText);
+    print_file_lines(current);
+    restore_normal_colour(Text, SCF_SELECTION);
+    if (opened_here)
+        fclose(current);
+    else
+        fseek(current, 0, SEEK_END);   // an update stream must be positioned before it is written again
+    print_prompt_imitation(false);
+}
+
+void clear_errors() {
+    if (ErrorLog) close_error_log(false);
+    DeleteFileW(error_log_name);
+    DeleteFileW(previous_error_log_name);
+    if (ErrorLog) begin_error_log();   // a fresh log that starts with its begin banner
+}
+
+void auto_truncate_command() {
+    UINT state = main_menu ? GetMenuState(main_menu, CMD_AUTO_TRUNCATE, MF_BYCOMMAND) : (UINT)-1;
+    bool was_checked = state == (UINT)-1 ? OldErrorLog != 0 : (state & MF_CHECKED) != 0;
+    OldErrorLog = was_checked ? 0 : 1;
+    check_item(CMD_AUTO_TRUNCATE, OldErrorLog != 0);
+}
+
+void start_logging_command() {
+    OPENFILENAMEW dialog;
+    ZeroMemory(&dialog, sizeof dialog);
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = Main;
+    dialog.lpstrFilter = L"Log Files  (*.log)\0*.log\0All Files  (*.*)\0*.*\0";
+    dialog.nFilterIndex = 1;
+    dialog.lpstrFile = FileLog;
+    dialog.nMaxFile = sizeof FileLog / sizeof FileLog[0];
+    dialog.Flags = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_EXPLORER | OFN_ENABLESIZING;
+    if (!GetOpenFileNameW(&dialog)) {
+        // A log that is open (Start Logging offered by a menu popup without grey states) goes on.
+        if (!output_log) Logging = 0;
+        return;
+    }
+    const wchar_t* mode = L"wb";
+    if (GetFileAttributesW(FileLog) != INVALID_FILE_ATTRIBUTES) {
+        int answer = MessageBoxW(Main,
+                                 L"This file already exists - do you want to append to it?\n\n"
+                                 L"Yes = Append\nNo = Overwrite\nCancel = Cancel",
+                                 FileLog, MB_ICONQUESTION | MB_YESNOCANCEL);
+        if (answer == IDYES)
+            mode = L"ab";
+        else if (answer != IDNO)
+            return;
+    }
+    open_output_log(mode);
+}
+
+void open_output_log(const wchar_t* mode) {
+    // Only appending or writing from empty; anything else would open a log that can't be written.
+    if (!mode || (wcscmp(mode, L"ab") != 0 && wcscmp(mode, L"wb") != 0)) mode = L"ab";
+    close_output_log();   // a second open must not leak the first file
+    output_log = _wfopen(FileLog, mode);
+    if (output_log) {
+        Logging = 1;
+        output_log_open = true;
+        write_banner(output_log, OUTPUT_LOG_BEGIN, now());
+    } else {
+        Logging = 0;
+        MessageBoxW(Main, L"Cannot open log file", FileLog, MB_ICONERROR);
+    }
+    if (main_menu)
+        EnableMenuItem(main_menu, CMD_START_LOGGING, MF_BYCOMMAND | (Logging ? MF_GRAYED : MF_ENABLED));
+    set_logging_title();
+}
+
+void stop_logging() {
+    close_output_log();
+    Logging = 0;
+    if (main_menu) EnableMenuItem(main_menu, CMD_START_LOGGING, MF_BYCOMMAND | MF_ENABLED);
+    set_logging_title();
+}

@@ -1,0 +1,201 @@
+// The output pane's print operation on the rich-edit control Text, its colours, reading window
+// text and the ruler. The text rules themselves live in pane_text.cpp.
+#include "pane/pane.h"
+#include "pane/pane_log.h"
+#include "pane/pane_text.h"
+#include "app/app.h"
+#include "app/grid.h"
+#include "logs/logs.h"
+#include "settings/settings.h"
+#include <richedit.h>
+#include <stdarg.h>
+#include <wchar.h>
+
+const wchar_t START_MARKER[] = L" sTaRT\t";
+bool start_marker_pending;
+int beep_count;
+UINT_PTR poll_timer;
+
+// The colour the next append takes, once a colour operation has asked for it.
+static CHARFORMATW pending_colour;
+static bool colour_set;
+
+enum { LOG_SLICE_UNITS = 1023 };   // at most 4 bytes per UTF-16 unit in any code page: fits 4,095 bytes
+
+void write_text_to_log(const wchar_t* text, int length, UINT code_page, LogSink sink) {
+    char bytes[PANE_LOG_BYTES];
+    int at = 0;
+    while (at < length) {
+        int units = log_slice_length(text + at, length - at, LOG_SLICE_UNITS);
+        int n = 0;
+        while (units > 0) {
+            n = WideCharToMultiByte(code_page, 0, text + at, units, bytes, PANE_LOG_BYTES - 1, NULL, NULL);
+            if (n > 0 || GetLastError() != ERROR_INSUFFICIENT_BUFFER) break;
+            units = log_slice_length(text + at, units, units / 2);
+        }
+        if (n <= 0) return;   // a code page that cannot convert: nothing sensible to log
+        sink(bytes, n);
+        at += units;
+    }
+}
+
+static void fill_colour(COLORREF colour) {
+    ZeroMemory(&pending_colour, sizeof pending_colour);
+    pending_colour.cbSize = sizeof pending_colour;
+    pending_colour.dwMask = CFM_COLOR;
+    pending_colour.dwEffects = 0;
+    pending_colour.crTextColor = colour;
+}
+
+void set_output_colour(HWND window, int scope, COLORREF colour) {
+    fill_colour(colour);
+    if (scope == SCF_SELECTION) {
+        colour_set = true;   // applied by the next append
+        return;
+    }
+    SendMessageW(window, EM_SETCHARFORMAT, (WPARAM)scope, (LPARAM)&pending_colour);
+}
+
+void restore_normal_colour(HWND window, int scope) {
+    fill_colour(ColorText);
+    SendMessageW(window, EM_SETSEL, (WPARAM)-1, -1);
+    SendMessageW(window, EM_SETCHARFORMAT, (WPARAM)scope, (LPARAM)&pending_colour);
+    colour_set = true;
+}
+
+int read_window_text(HWND window, wchar_t* buffer, int capacity) {
+    if (capacity <= 0) return 0;
+    buffer[0] = 0;
+    if (window && window == Text) {
+        GETTEXTEX how;
+        ZeroMemory(&how, sizeof how);
+        how.cb = (DWORD)capacity * sizeof(wchar_t);
+        how.flags = GT_DEFAULT;   // line ends as lone "\r", one character each, as selections count them
+        how.codepage = 1200;
+        LRESULT n = SendMessageW(window, EM_GETTEXTEX, (WPARAM)&how, (LPARAM)buffer);
+        if (n < 0) n = 0;
+        if (n > capacity - 1) n = capacity - 1;
+        buffer[n] = 0;
+        return (int)n;
+    }
+    return GetWindowTextW(window, buffer, capacity);
+}
+
+// The pane's length without fetching its text, counted as read_window_text counts it.
+static int pane_length() {
+    GETTEXTLENGTHEX how;
+    how.flags = GTL_NUMCHARS | GTL_PRECISE;
+    how.codepage = 1200;
+    LRESULT n = SendMessageW(Text, EM_GETTEXTLENGTHEX, (WPARAM)&how, 0);
+    return n > 0 ? (int)n : 0;
+}
+
+static void scroll_to_bottom() { SendMessageW(Text, WM_VSCROLL, SB_BOTTOM, 0); }
+
+static void show_model(const PaneModel* model, void*) {
+    SetWindowTextW(Text, model->text);
+    scroll_to_bottom();
+    Sleep(1);
+}
+
+// The pane's text is only fetched when a print needs it: to trim, to find a split start marker
+// or to overwrite a line. A plain append costs one length query.
+struct PaneCopy {
+    wchar_t text[PANE_COPY_CHARS];
+    int length;
+    bool fetched;
+};
+
+static void fetch(PaneCopy* copy) {
+    if (copy->fetched) return;
+    copy->length = read_window_text(Text, copy->text, PANE_COPY_CHARS);
+    copy->fetched = true;
+}
+
+static void trim_pane(PaneCopy* copy, int added) {
+    if (pane_length() + added < PANE_SIZE_BOUND) return;
+    fetch(copy);
+    int d = trim_count(copy->text, copy->length, added, PANE_SIZE_BOUND);
+    if (d <= 0) return;
+    // Removing through the selection keeps the colours of what stays.
+    SendMessageW(Text, EM_SETSEL, 0, d);
+    SendMessageW(Text, EM_REPLACESEL, FALSE, (LPARAM)L"");
+    wmemmove(copy->text, copy->text + d, copy->length - d + 1);
+    copy->length -= d;
+}
+
+// The marker split between the pane's end and this text: found in the two joined, the pane is
+// rewritten without it and nothing is left to append.
+static int remove_split_marker(PaneCopy* copy, wchar_t* text, int length) {
+    fetch(copy);
+    if (copy->length + length >= PANE_COPY_CHARS) return length;
+    wmemcpy(copy->text + copy->length, text, length + 1);
+    int at = find_marker_after_prompt(copy->text, START_MARKER);
+    if (at < 0) {
+        copy->text[copy->length] = 0;
+        return length;
+    }
+    int marker_length = (int)wcslen(START_MARKER);
+    int joined = copy->length + length;
+    wmemmove(copy->text + at, copy->text + at + marker_length, joined - at - marker_length + 1);
+    copy->length = joined - marker_length;
+    start_marker_pending = false;
+    SetWindowTextW(Text, copy->text);
+    text[0] = 0;
+    return 0;
+}
+
+static void append_coloured(const wchar_t* text) {
+    SendMessageW(Text, EM_SETSEL, (WPARAM)-1, -1);
+    if (colour_set) SendMessageW(Text, EM_SETCHARFORMAT, SCF_SELECTION, (LPARAM)&pending_colour);
+    SendMessageW(Text, EM_REPLACESEL, FALSE, (LPARAM)text);
+}
+
+static void update_pane(wchar_t* text, int length) {
+    PaneCopy copy;
+    copy.fetched = false;
+    copy.length = 0;
+    copy.text[0] = 0;
+
+    trim_pane(&copy, added_size(text, length));
+    if (start_marker_pending) {
+        length = remove_start_markers(text, length, START_MARKER, &start_marker_pending);
+        if (start_marker_pending) length = remove_split_marker(&copy, text, length);
+    }
+    length = collapse_cr_runs(text, length);
+    if (has_bare_cr(text)) fetch(&copy);
+
+    PaneModel model = {copy.text, copy.length, PANE_COPY_CHARS, copy.length, false};
+    const wchar_t* rest = apply_carriage_returns(&model, text, show_model, NULL);
+    if (rest) append_coloured(rest);
+    else SetWindowTextW(Text, model.text);
+    scroll_to_bottom();
+}
+
+void print_to_output_pane(const wchar_t* format, ...) {
+    if (Main) KillTimer(Main, poll_timer);
+
+    wchar_t text[PANE_NEW_TEXT_CHARS];
+    va_list args;
+    va_start(args, format);
+    _vsnwprintf(text, PANE_NEW_TEXT_CHARS - 1, format, args);
+    va_end(args);
+    text[PANE_NEW_TEXT_CHARS - 1] = 0;
+
+    if (bell_should_sound(text, &beep_count, BeepsMax)) MessageBeep(0);
+    int length = remove_backspaces(text);
+    if (Logging && output_log_open) write_text_to_log(text, length, (UINT)CodePage, write_output_log);
+
+    if (Text) update_pane(text, length);
+
+    if (Main) poll_timer = SetTimer(Main, POLL_TIMER_ID, POLL_PERIOD_MS, NULL);
+    Sleep(10);
+}
+
+void print_ruler() {
+    wchar_t tens[1100], units[1100];
+    build_ruler(grid_columns, tens, 1100, units, 1100);
+    print_to_output_pane(L"\r\n");
+    if (tens[0]) print_to_output_pane(L"%s", tens);
+    print_to_output_pane(L"\r\n%s", units);
+}

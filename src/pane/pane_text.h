@@ -1,0 +1,73 @@
+// The console-like rules of the output pane as functions over plain wide strings: bell, backspace,
+// size bound, start marker, carriage-return overwrite, the ruler and the log slicing.
+// No window system here, so the rules can be tested and fuzzed anywhere.
+#pragma once
+
+// Number of occurrences of c in the zero-terminated text.
+int count_character(const wchar_t* text, wchar_t c);
+
+// One print's bell: true when the beep is to sound. A text with any number of BEL characters
+// counts once; the count keeps rising past beeps_max, only the beep stops.
+bool bell_should_sound(const wchar_t* text, int* beep_count, int beeps_max);
+
+// Removes each backspace with the character before it, in place; a backspace with nothing before
+// it stays. Returns the new length.
+int remove_backspaces(wchar_t* text);
+
+// What a print adds against the size bound: its length plus one per line feed.
+int added_size(const wchar_t* text, int length);
+
+// How many leading characters of the pane (pane_length characters, line ends as lone "\r") go so that
+// the rest plus added stays below bound: whole oldest lines, or added + 16 characters at a time from
+// a pane without line ends.
+int trim_count(const wchar_t* pane, int pane_length, int added, int bound);
+
+// Removes every marker at the start of the text or right behind "> " and clears *pending when it
+// removed one. Returns the new length.
+int remove_start_markers(wchar_t* text, int length, const wchar_t* marker, bool* pending);
+
+// Position of the first marker preceded by "> " in the text, or -1.
+int find_marker_after_prompt(const wchar_t* text, const wchar_t* marker);
+
+// Every run of carriage returns ending in a line feed becomes "\r\n". Returns the new length.
+int collapse_cr_runs(wchar_t* text, int length);
+
+// Whether the text has a carriage return that overwrites (not part of a line end and not last),
+// counted as it will be once its carriage-return runs are collapsed.
+bool has_bare_cr(const wchar_t* text);
+
+// The pane as a string while bare carriage returns rewrite its last line.
+struct PaneModel {
+    wchar_t* text;     // always terminated
+    int length;
+    int capacity;      // characters, terminator included
+    int write_pos;     // where the next overwriting character goes
+    bool overwrite;
+};
+
+// Walks *rest for the next bare carriage return, switching overwrite off at each ordinary line end on
+// the way. At a bare one: appends the text before it to the model, rewrites the model's last line from
+// its first column with what follows up to the next "\r", "\n" or the end, leaves *rest where copying
+// stopped and returns true. Returns false when no bare carriage return is left.
+bool overwrite_step(PaneModel* model, const wchar_t** rest);
+
+// Writes all of rest at the write position, line feeds included (overwrite mode's end of a print).
+void overwrite_finish(PaneModel* model, const wchar_t* rest);
+
+// The whole carriage-return walk of one print's text: show is called after every bare carriage return
+// with the model as it should now be displayed. Returns what is left to append at the pane's end in
+// the ordinary way, or null when overwrite mode has written it into the model, which then replaces
+// the pane.
+const wchar_t* apply_carriage_returns(PaneModel* model, const wchar_t* text,
+                                      void (*show)(const PaneModel* model, void* context), void* context);
+
+// Appends text to the model, cut at its capacity.
+void model_append(PaneModel* model, const wchar_t* text, int length);
+
+// The two ruler rows for the given column count (at most 1023 columns): the tens row, nine blanks
+// and a digit per ten columns, and the units row. Each output is terminated within its capacity.
+void build_ruler(int columns, wchar_t* tens, int tens_capacity, wchar_t* units, int units_capacity);
+
+// Length of the next slice of text (from its start, at most max_units) that does not end between
+// the two halves of a surrogate pair.
+int log_slice_length(const wchar_t* text, int length, int max_units);

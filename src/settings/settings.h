@@ -1,0 +1,62 @@
+// Settings file (base + instance + ".ini") and command file (base + ".ing"):
+// one module-wide variable per key, named by the key, with the reader, the writer and the macro store.
+#pragma once
+#include <windows.h>
+
+#include "settings/settings_text.h"   // capacities: SETTINGS_LINE_MAX, CMD_LIST_BUFFER, MACRO_MAX, ...
+
+// [Window]
+extern wchar_t Version[VERSION_MAX + 1];
+extern int Uses, Top, Height, Left, Width, CodePage;
+// [Fonts]
+extern wchar_t Name[FONT_NAME_MAX + 1];
+extern int Size, Weight;
+extern COLORREF Background, ColorText, DoItText, ErrorText;
+extern int HighlightErrs, TabWidth;
+// [Misc]
+extern wchar_t App[APP_MAX + 1];
+extern int MenuShow, CmdShow, PIDlastCMD, VolSerialNbr;
+extern wchar_t WordDelims[WORD_DELIMS_MAX + 1];
+extern int BeepsMax, ErrorLog, OldErrorLog;
+extern wchar_t TruncDateErr[TRUNC_DATE_LEN + 1];
+extern int Logging;
+extern wchar_t FileLog[PATH_VALUE_MAX + 1];
+extern int HigherProirity;
+// [Cmd Commands]: each buffer starts with a fixed "," that is not part of the value.
+extern wchar_t CmdAndQuit[CMD_LIST_BUFFER], KeepCmd[CMD_LIST_BUFFER], NoCmd[CMD_LIST_BUFFER];
+// [NoPath]
+extern wchar_t AddPath[PATH_VALUE_MAX + 1], Run[PATH_VALUE_MAX + 1];
+
+extern bool first_run;        // no settings file at start
+extern bool save_enabled;     // write_settings writes nothing while off
+extern int slave_code_page;   // the number told to CHCP; 1252 until CodePage has been read
+
+// File names, set by start-up before read_settings (empty: the built-in names).
+extern wchar_t settings_file_name[MAX_PATH + 32];
+extern wchar_t command_file_name[MAX_PATH + 32];
+
+// Every key back to its default, the two colours from the system (FileLog excepted: start-up
+// sets it from the base path), and the slave code page back to 1252.
+void set_settings_defaults(COLORREF window_text, COLORREF window_background);
+void read_settings();          // settings file, then the command file (not when the settings file is missing)
+void read_command_file();
+void write_settings();         // only while save_enabled
+void write_command_file();
+void derive_slave_code_page();   // from CodePage: 0 -> GetACP, 1 and 65001 -> GetOEMCP, else itself
+
+// Command lists: normalise a value into a list buffer (leading "," kept fixed).
+void set_command_list(wchar_t* list_buffer, const wchar_t* value);
+const wchar_t* command_list_text(const wchar_t* list_buffer);   // the value without the fixed ","
+
+// Macro store.
+void add_macro_line(const wchar_t* line);   // the whole "%dMacro=name\texpansion" line
+int macro_count();
+const wchar_t* macro_name(int i);
+const wchar_t* macro_expansion(int i);
+void clear_macros();
+void free_macros();
+bool macro_store_exists();                  // macros have been read or edited: expansion is on
+bool create_macro_store();                  // false when the pool can't be allocated
+// One macro from the dialog; false when 16 are stored, it doesn't fit the pool, or it could not
+// be read back from the command file as the same macro (tab in the name, line feed, overlong line).
+bool add_macro(const wchar_t* name, const wchar_t* expansion);

@@ -1,0 +1,228 @@
+// Output reader: reads the slave's pipes without blocking, prints whole lines, pages, and follows
+// the slave's prompt. The text rules live in reader_text.cpp.
+#include "slave/reader.h"
+#include "slave/reader_text.h"
+#include "slave/slave.h"
+#include "app/app.h"
+#include "app/commands.h"
+#include "logs/logs.h"
+#include "pane/pane.h"
+#include "settings/settings.h"
+#include <string.h>
+#include <wchar.h>
+#include <wctype.h>
+
+wchar_t tracked_directory[TRACKED_DIR_MAX + 1];
+wchar_t held_prompt[HELD_PROMPT_CHARS];
+DWORD available_count;
+bool paging_mode, discard_mode;
+int lines_left;
+
+enum {
+    TEXT_CHARS = 2048,
+    CARRY_BYTES = 4,       // the longest unfinished character: three bytes of four
+    TITLE_CHARS = BASE_TITLE_MAX + TRACKED_DIR_MAX + 64,
+};
+
+static_assert((int)PIECE_LIMIT == (int)READ_CHUNK_BYTES, "one read's text is one read's bytes at most");
+static_assert(sizeof(PendingTail::text) / sizeof(wchar_t) == TAIL_CHARS, "tail buffer size");
+
+// What one pipe still owes the pane: text held back, and the bytes of a character whose end
+// has not been read yet.
+struct StreamState {
+    PendingTail tail;
+    unsigned char carry[CARRY_BYTES];
+    int carry_count;
+};
+
+static StreamState out_state, err_state;
+static unsigned discard_toggle;
+
+static DWORD bytes_waiting(HANDLE pipe) {
+    DWORD n = 0;
+    if (!pipe || !PeekNamedPipe(pipe, NULL, 0, NULL, &n, NULL)) return 0;
+    return n;
+}
+
+static void clear_stream(StreamState* s) {
+    tail_clear(&s->tail);
+    s->carry_count = 0;
+}
+
+void empty_pending_tails() {
+    clear_stream(&out_state);
+    clear_stream(&err_state);
+}
+
+static bool is_lead_byte(unsigned char byte, void*) { return IsDBCSLeadByteEx((UINT)CodePage, byte) != 0; }
+
+static ByteEncoding encoding_of(int code_page) {
+    if (code_page == CP_UTF8) return ENCODING_UTF8;
+    if (code_page == 54936) return ENCODING_GB18030;
+    CPINFO info;
+    if (GetCPInfo((UINT)code_page, &info) && info.MaxCharSize == 2) return ENCODING_DOUBLE_BYTE;
+    return ENCODING_SINGLE_BYTE;
+}
+
+static void show_prompt_marker(const wchar_t* marker) {
+    SetWindowTextW(Prom, marker);
+    InvalidateRect(Prom, NULL, TRUE);
+}
+
+// Reads at most room bytes after the stream's carried ones, logs standard error raw, and converts
+// everything up to an unfinished last character (carried to the next read) into text at n.
+// Returns the new text length; *got is what ReadFile delivered.
+static int read_and_convert(HANDLE pipe, StreamState* self, bool is_out, int room, wchar_t* text, int n,
+                            DWORD* got) {
+    char* bytes = conversion_buffer;
+    int carried = self->carry_count;
+    memcpy(bytes, self->carry, carried);
+    *got = 0;
+    if (!ReadFile(pipe, bytes + carried, (DWORD)room, got, NULL)) *got = 0;
+    // A NUL byte ends the read's text; what follows it is dropped.
+    int valid = 0;
+    while (valid < (int)*got && bytes[carried + valid]) valid++;
+    if (!is_out && valid > 0) write_error_bytes(bytes + carried, valid);
+    int total = carried + valid;
+    int keep = 0;
+    if (valid == (int)*got) {
+        keep = incomplete_tail_length((const unsigned char*)bytes, total, encoding_of(CodePage), is_lead_byte, NULL);
+        if (keep > CARRY_BYTES) keep = 0;
+    }
+    memcpy(self->carry, bytes + total - keep, keep);
+    self->carry_count = keep;
+    int convert = total - keep;
+    if (convert > 0) {
+        // At most one character per byte: the text stays within PIECE_LIMIT plus its terminator.
+        int w = MultiByteToWideChar((UINT)CodePage, 0, bytes, convert, text + n, PIECE_LIMIT + 1 - n);
+        if (w > 0) n += w;
+    }
+    text[n] = 0;
+    return n;
+}
+
+void read_slave_output(HANDLE pipe) {
+    if (paging_mode && lines_left == 0) return;
+    available_count = bytes_waiting(pipe);
+    ZeroMemory(conversion_buffer, sizeof conversion_buffer);
+    bool is_out = pipe == stdout_read;
+    StreamState* self = is_out ? &out_state : &err_state;
+    StreamState* other = is_out ? &err_state : &out_state;
+
+    // A prompt still held back from an earlier read goes before any newer output of its stream.
+    if (is_out && held_prompt[0]) {
+        print_to_output_pane(L"%s", held_prompt);
+        held_prompt[0] = 0;
+    }
+    int line_break = take_leading_line_break(&other->tail);
+    if (line_break == 2) print_to_output_pane(L"\r\n");
+    else if (line_break == 1) print_to_output_pane(L"\n");
+
+    wchar_t text[TEXT_CHARS];
+    int n = tail_to_text(&self->tail, text, TEXT_CHARS);
+    if (n < PIECE_LIMIT) {
+        int room = PIECE_LIMIT - n - self->carry_count;
+        DWORD got = 0;
+        bool read = room > 0 && available_count;
+        if (read) n = read_and_convert(pipe, self, is_out, room, text, n, &got);
+        n = hold_unfinished(text, n, &self->tail, read && got < available_count);
+        if (paging_mode) n = page_text(text, n, TEXT_CHARS, &self->tail, &lines_left);
+    }
+    if (n == 0) return;
+
+    if (is_out && self->tail.length == 0) {
+        int k = track_prompt(text);
+        // Errors still waiting belong before the prompt that follows them. The carriage return of
+        // the prompt's line break goes with it, or the pane would get two line breaks for one. A
+        // prompt too long for the held-prompt buffer is printed with its text instead.
+        int hold = k > 0 && k < n && text[n - k - 1] == 13 ? k + 1 : k;
+        if (k && hold < HELD_PROMPT_CHARS && hold <= n && HighlightErrs && n >= 2 && text[n - 2] == '>' &&
+            text[n - 1] == ' ' && bytes_waiting(stderr_read)) {
+            wmemcpy(held_prompt, text + n - hold, hold);
+            held_prompt[hold] = 0;
+            n -= hold;
+            text[n] = 0;
+        }
+    }
+    if (n > 0) print_to_output_pane(L"%s", text);
+}
+
+void set_title_with_logging_indicators(wchar_t* title, int capacity) {
+    append_logging_indicators(title, capacity, output_log_open, error_log_open);
+    SetWindowTextW(Main, title);
+}
+
+// The slave is at its prompt in directory: follow it with the program's own directory, the
+// per-drive variable and the title; a quiet prompt ends paging.
+static void follow_prompt(const wchar_t* directory, int length) {
+    wchar_t dir[TRACKED_DIR_MAX + 1];
+    wmemcpy(dir, directory, length);
+    dir[length] = 0;
+    SetCurrentDirectoryW(dir);
+    wmemcpy(tracked_directory, dir, length + 1);
+    wchar_t name[4] = {'=', (wchar_t)towupper(dir[0]), ':', 0};
+    SetEnvironmentVariableW(name, dir);
+
+    if (paging_mode) {
+        Sleep(100);
+        if (!bytes_waiting(stdout_read)) {
+            paging_mode = false;
+            show_prompt_marker(L">");
+        }
+    }
+    wchar_t title[TITLE_CHARS];
+    build_prompt_title(base_title, tracked_directory, title, TITLE_CHARS);
+    set_title_with_logging_indicators(title, TITLE_CHARS);
+    if (hide_at_first_prompt) {
+        PostMessageW(Main, WM_COMMAND, CMD_APPLY_CMD_SHOW, 0);
+        hide_at_first_prompt = false;
+    }
+}
+
+int track_prompt(const wchar_t* text) {
+    int length = (int)wcslen(text);
+    int dir_start, dir_length;
+    int k = parse_prompt(text, length, &dir_start, &dir_length);
+    // A directory longer than the tracked one can hold is not followed at all: a cut path would
+    // name some other directory.
+    if (dir_length > 0 && dir_length <= TRACKED_DIR_MAX) follow_prompt(text + dir_start, dir_length);
+
+    wchar_t letter, value[TRACKED_DIR_MAX + 1];
+    if (parse_drive_echo(text, tracked_directory[0], &letter, value, TRACKED_DIR_MAX + 1)) {
+        wchar_t name[4] = {'=', letter, ':', 0};
+        SetEnvironmentVariableW(name, value);
+    }
+    return k;
+}
+
+void discard_output() {
+    DWORD waiting = bytes_waiting(stdout_read);
+    available_count = waiting;
+    DWORD got = 0;
+    if (waiting && !ReadFile(stdout_read, conversion_buffer, DISCARD_CHUNK_BYTES, &got, NULL)) got = 0;
+
+    discard_toggle++;
+    show_prompt_marker(discard_toggle & 1 ? L"Q" : L"q");
+    UpdateWindow(Prom);
+    MSG msg;
+    if (!PeekMessageW(&msg, NULL, 0, 0, PM_NOREMOVE)) PostMessageW(Main, WM_COMMAND, CMD_WAKE, 0);
+    if (got < waiting) return;
+
+    Sleep(50);
+    for (int i = 0; i < 10; i++) {
+        if (bytes_waiting(stdout_read)) return;
+        Sleep(20);
+    }
+    // Quiet for about a quarter of a second: the output has ended.
+    discard_mode = false;
+    paging_mode = false;
+    if (bytes_waiting(stderr_read)) {
+        int line_break = take_leading_line_break(&out_state.tail);
+        if (line_break == 2) print_to_output_pane(L"\r\n");
+        else if (line_break == 1) print_to_output_pane(L"\n");
+    }
+    clear_stream(&out_state);
+    show_prompt_marker(L">");
+    UpdateWindow(Prom);
+    send_to_slave("\n");
+}

@@ -1,0 +1,216 @@
+#include "slave/reader_text.h"
+#include <wchar.h>
+#include <wctype.h>
+
+void tail_clear(PendingTail* tail) {
+    tail->length = 0;
+    tail->text[0] = 0;
+}
+
+// Replaces the tail with length characters of from (never more than a tail may hold).
+static void tail_set(PendingTail* tail, const wchar_t* from, int length) {
+    if (length > PIECE_LIMIT) length = PIECE_LIMIT;
+    wmemmove(tail->text, from, length);
+    tail->length = length;
+    tail->text[length] = 0;
+}
+
+int take_leading_line_break(PendingTail* other) {
+    int n = 0;
+    if (other->length >= 2 && other->text[0] == 13 && other->text[1] == 10) n = 2;
+    else if (other->length >= 1 && other->text[0] == 10) n = 1;
+    if (n) tail_set(other, other->text + n, other->length - n);
+    return n;
+}
+
+int tail_to_text(PendingTail* tail, wchar_t* text, int capacity) {
+    int n = tail->length < capacity - 1 ? tail->length : capacity - 1;
+    if (n < 0) n = 0;
+    wmemcpy(text, tail->text, n);
+    if (capacity > 0) text[n] = 0;
+    tail_clear(tail);
+    return n;
+}
+
+static int last_index_of(const wchar_t* text, int length, wchar_t c) {
+    for (int i = length - 1; i >= 0; i--) if (text[i] == c) return i;
+    return -1;
+}
+
+int hold_unfinished(wchar_t* text, int length, PendingTail* tail, bool more_waiting) {
+    if (length > 0 && text[length - 1] == 13) {
+        tail_set(tail, L"\r", 1);
+        text[--length] = 0;
+        return length;
+    }
+    if (!more_waiting) return length;
+    int lf = last_index_of(text, length, 10);
+    if (lf < 0) return length;
+    int cut = lf > 0 && text[lf - 1] == 13 ? lf - 1 : lf;
+    // A whole read that is one line break and one unfinished line is printed rather than held,
+    // so the tail can never fill up without anything being printed.
+    if ((cut != 0 || length < PIECE_LIMIT) && length - cut <= PIECE_LIMIT) {
+        tail_set(tail, text + cut, length - cut);
+        length = cut;
+        text[length] = 0;
+    }
+    return length;
+}
+
+int page_text(wchar_t* text, int length, int capacity, PendingTail* tail, int* lines_left) {
+    int count = 0;
+    for (int i = 0; i < length; i++) count += text[i] == 10;
+    if (count <= *lines_left) {
+        *lines_left -= count;
+        return length;
+    }
+    // A leading line break ends the line shown before; the page counts the lines behind it.
+    int pos = length >= 2 && text[0] == 13 && text[1] == 10 ? 1 : 0;
+    bool moved = false;
+    while (*lines_left > 0) {
+        int next = -1;
+        for (int i = pos + 1; i < length; i++) if (text[i] == 10) { next = i; break; }
+        if (next < 0) break;
+        pos = next;
+        (*lines_left)--;
+        moved = true;
+    }
+    int cut = moved ? (text[pos - 1] == 13 ? pos - 1 : pos) : 0;
+    // What was already held comes after the cut-off part.
+    int room = capacity - 1 - length;
+    int add = tail->length < room ? tail->length : (room > 0 ? room : 0);
+    wmemcpy(text + length, tail->text, add);
+    length += add;
+    text[length] = 0;
+    if (length - cut > PIECE_LIMIT) cut = length - PIECE_LIMIT;
+    tail_set(tail, text + cut, length - cut);
+    text[cut] = 0;
+    *lines_left = 0;
+    return cut;
+}
+
+static int utf8_incomplete(const unsigned char* b, int count) {
+    for (int i = 1; i <= 3 && i <= count; i++) {
+        unsigned char c = b[count - i];
+        if ((c & 0xC0) == 0x80) continue;
+        int need = c >= 0xF0 && c <= 0xF4 ? 4 : c >= 0xE0 && c <= 0xEF ? 3 : c >= 0xC2 && c <= 0xDF ? 2 : 0;
+        return i < need ? i : 0;
+    }
+    return 0;
+}
+
+static int double_byte_incomplete(const unsigned char* b, int count, LeadByteTest is_lead, void* context) {
+    if (!is_lead) return 0;
+    for (int i = 0; i < count;) {
+        if (!is_lead(b[i], context)) { i++; continue; }
+        if (i + 1 == count) return 1;
+        i += 2;
+    }
+    return 0;
+}
+
+static int gb18030_incomplete(const unsigned char* b, int count) {
+    for (int i = 0; i < count;) {
+        unsigned char c = b[i];
+        if (c < 0x81 || c == 0xFF) { i++; continue; }
+        if (i + 1 >= count) return count - i;
+        bool four = b[i + 1] >= 0x30 && b[i + 1] <= 0x39;
+        int size = four ? 4 : 2;
+        if (i + size > count) return count - i;
+        i += size;
+    }
+    return 0;
+}
+
+int incomplete_tail_length(const unsigned char* bytes, int count, ByteEncoding encoding,
+                           LeadByteTest is_lead_byte, void* context) {
+    if (count <= 0) return 0;
+    switch (encoding) {
+    case ENCODING_UTF8: return utf8_incomplete(bytes, count);
+    case ENCODING_DOUBLE_BYTE: return double_byte_incomplete(bytes, count, is_lead_byte, context);
+    case ENCODING_GB18030: return gb18030_incomplete(bytes, count);
+    default: return 0;
+    }
+}
+
+int parse_prompt(const wchar_t* text, int length, int* dir_start, int* dir_length) {
+    *dir_start = *dir_length = -1;
+    int lf = last_index_of(text, length, 10);
+    if (lf < 0) return 0;
+    int colon = -1;
+    for (int i = lf + 1; i < length; i++) if (text[i] == ':') { colon = i; break; }
+    if (colon < 0) return 0;
+    if (!iswalpha((wint_t)text[colon - 1]) || colon + 1 >= length || text[colon + 1] != '\\') return 0;
+    int start = colon - 1;
+    for (int i = start; i < length; i++) {
+        if (text[i] == '>') {
+            *dir_start = start;
+            *dir_length = i - start;
+            break;
+        }
+    }
+    return length - lf;
+}
+
+static bool is_blank(wchar_t c) { return (unsigned long)c <= 32; }
+
+bool parse_drive_echo(const wchar_t* text, wchar_t tracked_first, wchar_t* letter, wchar_t* value,
+                      int value_capacity) {
+    const wchar_t* c;
+    if (wcsncmp(text, L"cd ", 3) == 0) {
+        c = text;
+    } else {
+        const wchar_t* p = wcsstr(text, L"> cd ");
+        if (!p) return false;
+        c = p + 2;
+    }
+    // Checked in order, so the terminator stops the test before it is passed.
+    wint_t drive = towupper((wint_t)c[3]);
+    if (!iswalpha((wint_t)c[3]) || c[4] != ':' || c[5] != 13 || c[6] != 10) return false;
+    if (towupper((wint_t)c[7]) != drive || c[8] != ':' || c[9] != '\\') return false;
+    if (drive == towupper((wint_t)tracked_first)) return false;
+    const wchar_t* cr = wcschr(c + 7, 13);
+    if (!cr) return false;
+    const wchar_t* end = cr;
+    while (end > c + 7 && is_blank(end[-1])) end--;
+    int n = (int)(end - (c + 7));
+    if (n >= value_capacity) return false;
+    wmemcpy(value, c + 7, n);
+    value[n] = 0;
+    *letter = (wchar_t)drive;
+    return true;
+}
+
+// Appends src, cut to fit the capacity (terminator included).
+static void append_bounded(wchar_t* dst, int capacity, const wchar_t* src) {
+    if (capacity <= 0) return;
+    int n = 0;
+    while (n < capacity - 1 && dst[n]) n++;
+    while (n < capacity - 1 && *src) dst[n++] = *src++;
+    dst[n] = 0;
+}
+
+void build_prompt_title(const wchar_t* base, const wchar_t* directory, wchar_t* title, int capacity) {
+    if (capacity <= 0) return;
+    title[0] = 0;
+    append_bounded(title, capacity, base);
+    const wchar_t* last = wcsrchr(directory, '\\');
+    if (!last) return;
+    int length = (int)wcslen(directory);
+    int at = (int)(last - directory);
+    if (length - at < 10) {
+        for (int j = at - 1; j >= 0; j--) if (directory[j] == '\\') { at = j; break; }
+    }
+    if (at > 2) {
+        append_bounded(title, capacity, L"  ...");
+        append_bounded(title, capacity, directory + at);
+    } else {
+        append_bounded(title, capacity, L"  ");
+        append_bounded(title, capacity, directory);
+    }
+}
+
+void append_logging_indicators(wchar_t* title, int capacity, bool output_log, bool error_log) {
+    if (output_log) append_bounded(title, capacity, L"  Logging output");
+    if (error_log) append_bounded(title, capacity, L"  Logging stderr");
+}

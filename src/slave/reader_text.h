@@ -1,0 +1,57 @@
+// How the slave's output becomes printable pieces: pending tails, paging cuts, incomplete multi-byte
+// sequences, prompt recognition and the window title. Functions over plain buffers, no window system.
+#pragma once
+
+enum {
+    PIECE_LIMIT = 1020,          // characters of one read's text, tail included
+};
+
+// A pipe's pending text: read but not printed yet.
+struct PendingTail {
+    wchar_t text[1024];
+    int length;
+};
+
+void tail_clear(PendingTail* tail);
+
+// Takes the line break at the start of the other stream's tail ("\r\n" or "\n") out of it and
+// returns its length (0 when there is none), so that it can be printed before this stream's text.
+int take_leading_line_break(PendingTail* other);
+
+// Moves the tail to the start of text (capacity in characters) and empties it; returns the length.
+int tail_to_text(PendingTail* tail, wchar_t* text, int capacity);
+
+// After a read: a lone carriage return at the end waits in the tail; otherwise, while more output
+// is waiting, the last line break and the unfinished line behind it wait there. Returns the length
+// of the text left to print.
+int hold_unfinished(wchar_t* text, int length, PendingTail* tail, bool more_waiting);
+
+// Paging: shows at most *lines_left line feeds' worth of text; what is cut off goes back into the
+// tail (after anything already in it). Returns the length of the text left to print.
+int page_text(wchar_t* text, int length, int capacity, PendingTail* tail, int* lines_left);
+
+// Multi-byte encodings whose characters can be split between two reads.
+enum ByteEncoding { ENCODING_SINGLE_BYTE, ENCODING_UTF8, ENCODING_DOUBLE_BYTE, ENCODING_GB18030 };
+typedef bool (*LeadByteTest)(unsigned char byte, void* context);
+
+// Number of bytes at the end of the buffer that start a character not finished yet (0 when the buffer
+// ends on a character boundary or its end is malformed anyway). The lead-byte test is used for
+// double-byte encodings, which are scanned from the buffer's start.
+int incomplete_tail_length(const unsigned char* bytes, int count, ByteEncoding encoding,
+                           LeadByteTest is_lead_byte, void* context);
+
+// Prompt recognition on one piece of standard output. Returns k, the characters from the last line
+// feed (included) to the end when the last line holds a drive-letter path, else 0. *dir_start and
+// *dir_length give the directory (the letter up to the ">"), or -1 when there is none.
+int parse_prompt(const wchar_t* text, int length, int* dir_start, int* dir_length);
+
+// The echo of a cd naming only another drive ("cd X:", line end, that drive's directory): true with the
+// drive letter in upper case and the directory (trailing blanks removed) when it fits value_capacity.
+bool parse_drive_echo(const wchar_t* text, wchar_t tracked_first, wchar_t* letter, wchar_t* value,
+                      int value_capacity);
+
+// The title for a prompt: base title, then the directory, shortened to "  ..." and its last one or
+// two components when that starts more than two characters in.
+void build_prompt_title(const wchar_t* base, const wchar_t* directory, wchar_t* title, int capacity);
+
+void append_logging_indicators(wchar_t* title, int capacity, bool output_log, bool error_log);

@@ -1,0 +1,134 @@
+// Start-up text logic: command line, derived file names, grid, start-up placement.
+#include <gtest/gtest.h>
+#include "app/frame_text.h"
+#include <string>
+
+namespace {
+
+struct Parsed {
+    std::wstring instance, command;
+};
+
+Parsed parse(std::initializer_list<const wchar_t*> args) {
+    std::vector<const wchar_t*> argv = {L"tavro.exe"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    wchar_t instance[FRAME_INSTANCE_CAP], command[FRAME_STARTUP_CAP];
+    parse_command_line((int)argv.size(), argv.data(), instance, command);
+    return {instance, command};
+}
+
+TEST(CommandLine, InstanceAndCommandSplitFromArguments) {
+    Parsed p = parse({L"-i", L"Work", L"dir", L"/w"});
+    EXPECT_EQ(p.instance, L"Work");
+    EXPECT_EQ(p.command, L"dir /w ");
+}
+
+TEST(CommandLine, InstanceNameIsCutAtFifteen) {
+    EXPECT_EQ(parse({L"-i", L"ABCDEFGHIJKLMNOPQRST"}).instance, L"ABCDEFGHIJKLMNO");
+    EXPECT_EQ(parse({L"/I", L"x"}).instance, L"x");
+}
+
+TEST(CommandLine, KMakesEverythingAfterItTheCommand) {
+    Parsed p = parse({L"-k", L"-i", L"x"});
+    EXPECT_EQ(p.instance, L"");
+    EXPECT_EQ(p.command, L"-i x ");
+    EXPECT_EQ(parse({L"/K", L"ver"}).command, L"ver ");
+    EXPECT_EQ(parse({L"-Kfoo", L"ver"}).command, L"ver ");
+}
+
+TEST(CommandLine, OptionsAfterTheCommandJoinIt) {
+    Parsed p = parse({L"echo", L"-i", L"x"});
+    EXPECT_EQ(p.instance, L"");
+    EXPECT_EQ(p.command, L"echo -i x ");
+}
+
+TEST(CommandLine, UnknownOptionAndDanglingInstanceAreIgnored) {
+    EXPECT_EQ(parse({L"-x"}).command, L"");
+    Parsed p = parse({L"-i"});
+    EXPECT_EQ(p.instance, L"");
+    EXPECT_EQ(p.command, L"");
+    EXPECT_EQ(parse({L"-"}).command, L"");
+}
+
+TEST(CommandLine, OverlongCommandIsCutAtItsCapacity) {
+    std::wstring huge(5000, L'a');
+    Parsed p = parse({huge.c_str(), L"tail"});
+    EXPECT_EQ(p.command.size(), (size_t)FRAME_STARTUP_CAP - 1);
+    EXPECT_EQ(p.command, std::wstring(FRAME_STARTUP_CAP - 1, L'a'));
+}
+
+TEST(FileNames, InstanceOnlyInSettingsAndLogs) {
+    DerivedNames n;
+    derive_file_names(L"C:\\Tools\\tavro.exe", L"Work", &n);
+    EXPECT_STREQ(n.settings, L"C:\\Tools\\tavroWork.ini");
+    EXPECT_STREQ(n.output_log, L"C:\\Tools\\tavroWork.log");
+    EXPECT_STREQ(n.error_log, L"C:\\Tools\\tavroWork.err");
+    EXPECT_STREQ(n.previous_error_log, L"C:\\Tools\\tavroWork.ero");
+    EXPECT_STREQ(n.command, L"C:\\Tools\\tavro.ing");
+    EXPECT_STREQ(n.help_page, L"C:\\Tools\\tavro.html");
+    EXPECT_STREQ(n.env_batch, L"C:\\Tools\\tavroEnv.bat");
+    EXPECT_STREQ(n.env_data, L"C:\\Tools\\tavroEnv.dat");
+}
+
+TEST(FileNames, CutAtTheLastDotOfTheWholePath) {
+    DerivedNames n;
+    derive_file_names(L"C:\\My.Tools\\tavro", L"", &n);
+    EXPECT_STREQ(n.settings, L"C:\\My.ini");
+    EXPECT_STREQ(n.command, L"C:\\My.ing");
+}
+
+TEST(FileNames, BuiltInNamesWhenThePathIsUnknown) {
+    DerivedNames n;
+    builtin_file_names(&n);
+    EXPECT_STREQ(n.settings, L"tavro.ini");
+    EXPECT_STREQ(n.previous_error_log, L"tavro.ero");
+    EXPECT_STREQ(n.env_batch, L"tavroenv.bat");
+}
+
+TEST(FileNames, LongestPathStillFits) {
+    std::wstring path = L"C:\\" + std::wstring(252, L'd') + L"\\t.exe";   // 262 > MAX_PATH: cut, never overrun
+    DerivedNames n;
+    derive_file_names(path.c_str(), L"ABCDEFGHIJKLMNO", &n);
+    EXPECT_LT(wcslen(n.settings), (size_t)FRAME_NAME_CAP);
+    EXPECT_EQ(std::wstring(n.settings).substr(wcslen(n.settings) - 4), L".ini");
+}
+
+TEST(Grid, ExampleWithoutScrollBar) {
+    int columns, lines;
+    grid_size(642, 407, false, 17, 8, 16, &columns, &lines);
+    EXPECT_EQ(columns, 77);
+    EXPECT_EQ(lines, 25);   // shown to users as 26
+}
+
+TEST(Grid, ScrollBarShownDoesNotChangeColumns) {
+    // Client width shrinks by the bar when it appears; the count must stay put.
+    int c1, l1, c2, l2;
+    grid_size(642, 407, false, 17, 8, 16, &c1, &l1);
+    grid_size(642 - 17, 407, true, 17, 8, 16, &c2, &l2);
+    EXPECT_EQ(c1, c2);
+}
+
+TEST(Placement, LeftBeyondRemovedMonitorComesBack) {
+    int left = 2300, top = 40, height = 800;
+    startup_placement(&left, &top, &height, 1920, 1920, 1050);
+    EXPECT_EQ(left, 380);
+    EXPECT_EQ(top, 40);
+    left = 1915;   // still within the last 10 pixels: moved, and never negative
+    startup_placement(&left, &top, &height, 1920, 1920, 1050);
+    EXPECT_EQ(left, 0);
+}
+
+TEST(Placement, LeftOnASecondMonitorStays) {
+    int left = 2300, top = 40, height = 800;
+    startup_placement(&left, &top, &height, 1920, 3840, 1050);
+    EXPECT_EQ(left, 2300);
+}
+
+TEST(Placement, TallWindowIsClippedToTheTop) {
+    int left = 10, top = 300, height = 2000;
+    startup_placement(&left, &top, &height, 1920, 1920, 1050);
+    EXPECT_EQ(height, 1050);
+    EXPECT_EQ(top, 0);
+}
+
+}  // namespace

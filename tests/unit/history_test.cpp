@@ -1,0 +1,206 @@
+// Command history buffer and the copy keys that read from it.
+#include <gtest/gtest.h>
+#include "input/edit_keys_text.h"
+#include "input/history_text.h"
+#include <string>
+
+namespace {
+
+struct HistoryTest : ::testing::Test {
+    History h;
+    void SetUp() override { history_reset(&h); }
+    void add(std::initializer_list<const wchar_t*> lines) {
+        for (auto l : lines) history_add(&h, l);
+    }
+    int count() {
+        int n = 0;
+        for (int i = 0; i < h.end; i++) n += h.buffer[i] == 0;
+        return n;
+    }
+};
+
+TEST_F(HistoryTest, RepeatsOfTheNewestAndBlankLinesAreNotStored) {
+    add({L"dir", L"dir"});
+    EXPECT_EQ(count(), 1);
+    add({L"cls", L"dir"});
+    EXPECT_EQ(count(), 3);
+    add({L"   ", L"", L"\t"});
+    EXPECT_EQ(count(), 3);
+    EXPECT_TRUE(history_at_end(&h));
+    add({L"DIR"});   // case counts
+    EXPECT_EQ(count(), 4);
+}
+
+TEST_F(HistoryTest, OldestEntriesMakeRoomAndTheNewestSurvives) {
+    for (int i = 0; i < 200; i++) history_add(&h, (L"command number " + std::to_wstring(i)).c_str());
+    EXPECT_STREQ(history_newest(&h), L"command number 199");
+    EXPECT_LT(h.end, HISTORY_CHARS);
+    h.cursor = 0;
+    std::wstring oldest = history_at_cursor(&h);
+    EXPECT_NE(oldest, L"command number 0");
+    std::wstring huge(1015, L'x');
+    history_add(&h, huge.c_str());   // fits as the only entry
+    EXPECT_EQ(count(), 1);
+    EXPECT_EQ(std::wstring(history_newest(&h)), huge);
+}
+
+TEST_F(HistoryTest, LineThatCanNeverFitLeavesTheHistoryAlone) {
+    add({L"keep me"});
+    std::wstring huge(HISTORY_CHARS, L'y');
+    history_add(&h, huge.c_str());
+    EXPECT_STREQ(history_newest(&h), L"keep me");
+    EXPECT_EQ(count(), 1);
+}
+
+TEST_F(HistoryTest, UpUpDownReturnsToTheNewest) {
+    add({L"one", L"two", L"three"});
+    history_back(&h);
+    EXPECT_STREQ(history_at_cursor(&h), L"three");
+    history_back(&h);
+    EXPECT_STREQ(history_at_cursor(&h), L"two");
+    history_forward(&h);
+    EXPECT_STREQ(history_at_cursor(&h), L"three");
+    history_forward(&h);
+    EXPECT_TRUE(history_at_end(&h));
+    EXPECT_STREQ(history_at_cursor(&h), L"");
+    history_back(&h), history_back(&h), history_back(&h), history_back(&h);
+    EXPECT_TRUE(history_at_start(&h));
+    EXPECT_STREQ(history_at_cursor(&h), L"one");
+}
+
+TEST_F(HistoryTest, EmptyHistoryMovesNowhere) {
+    history_back(&h);
+    EXPECT_TRUE(history_at_start(&h));
+    EXPECT_STREQ(history_previous_command(&h), L"");
+    EXPECT_EQ(history_prefix_search(&h, L"", 0, false), nullptr);
+}
+
+TEST_F(HistoryTest, PreviousCommandLeavesTheCursor) {
+    add({L"abc", L"abcdef"});
+    EXPECT_STREQ(history_previous_command(&h), L"abcdef");
+    EXPECT_TRUE(history_at_end(&h));
+    h.cursor = 0;   // at the oldest entry the previous command is the oldest itself
+    EXPECT_STREQ(history_previous_command(&h), L"abc");
+}
+
+TEST_F(HistoryTest, PrefixSearchSkipsTheIdenticalEntryAndIgnoresCase) {
+    add({L"dir /s", L"cls", L"DIR /W", L"dir"});
+    EXPECT_STREQ(history_prefix_search(&h, L"dir", 3, false), L"DIR /W");
+    EXPECT_STREQ(history_prefix_search(&h, L"DIR /W", 3, false), L"dir /s");
+    EXPECT_EQ(history_prefix_search(&h, L"dir /s", 3, false), nullptr);   // does not wrap
+    history_cursor_to_end(&h);
+    EXPECT_STREQ(history_prefix_search(&h, L"", 0, false), L"dir");
+    EXPECT_STREQ(history_prefix_search(&h, L"dir", 0, false), L"DIR /W");
+}
+
+TEST_F(HistoryTest, PopupListsTheTwentySixNewestNewestFirst) {
+    for (int i = 0; i < 30; i++) history_add(&h, (L"cmd" + std::to_wstring(i)).c_str());
+    wchar_t items[HISTORY_POPUP_MAX][HISTORY_POPUP_TEXT + 8];
+    ASSERT_EQ(history_popup_items(&h, items), 26);
+    EXPECT_STREQ(items[0], L"&A\tcmd29");
+    EXPECT_STREQ(items[25], L"&Z\tcmd4");
+    EXPECT_TRUE(history_at_start(&h));   // left at the oldest
+    EXPECT_STREQ(history_recall(&h, 1), L"cmd29");
+    EXPECT_STREQ(history_recall(&h, 26), L"cmd4");
+    EXPECT_STREQ(history_recall(&h, 40), L"cmd0");   // stops at the oldest
+}
+
+TEST_F(HistoryTest, PopupShortensLongEntries) {
+    std::wstring entry;
+    for (int i = 0; i < 100; i++) entry += (wchar_t)(L'a' + i % 26);
+    history_add(&h, entry.c_str());
+    history_add(&h, std::wstring(79, L'q').c_str());
+    wchar_t items[HISTORY_POPUP_MAX][HISTORY_POPUP_TEXT + 8];
+    ASSERT_EQ(history_popup_items(&h, items), 2);
+    EXPECT_EQ(std::wstring(items[0]), L"&A\t" + std::wstring(79, L'q'));
+    EXPECT_EQ(std::wstring(items[1]), L"&B\t" + entry.substr(0, 38) + L"..." + entry.substr(62));
+    wchar_t none[HISTORY_POPUP_MAX][HISTORY_POPUP_TEXT + 8];
+    history_reset(&h);
+    EXPECT_EQ(history_popup_items(&h, none), 0);
+}
+
+TEST(CopyKeys, F1AndF3FollowTheLineLength) {
+    EXPECT_EQ(f1_character(L"abcdef", 0), L'a');
+    EXPECT_EQ(f1_character(L"abcdef", 2), L'c');
+    EXPECT_EQ(f1_character(L"abcdef", 6), 0);
+    EXPECT_STREQ(f3_text(L"abcdef", 3), L"def");
+    EXPECT_STREQ(f3_text(L"abcdef", 9), L"");
+}
+
+TEST(CopyKeys, F2CopiesUpToTheCharacter) {
+    wchar_t out[64];
+    copy_up_to(L"abcdef", 0, L'e', out, 64);
+    EXPECT_STREQ(out, L"abcd");
+    copy_up_to(L"abcdef", 0, L'a', out, 64);
+    EXPECT_STREQ(out, L"a");
+    copy_up_to(L"abcabc", 0, L'a', out, 64);
+    EXPECT_STREQ(out, L"abc");
+    copy_up_to(L"abcdef", 6, L'x', out, 64);
+    EXPECT_STREQ(out, L"");
+    copy_up_to(L"abcdef", 1, L'z', out, 64);
+    EXPECT_STREQ(out, L"");
+}
+
+TEST(CopyKeys, F4DeletesUpToTheCharacter) {
+    EXPECT_EQ(delete_up_to(L"abcdef", 0, L'd'), 3);   // leaves "def"
+    EXPECT_EQ(delete_up_to(L"dabcdef", 0, L'd'), 4);  // a match at the caret is skipped
+    EXPECT_EQ(delete_up_to(L"abcdef", 0, L'z'), -1);
+    EXPECT_EQ(delete_up_to(L"abc", 7, L'a'), -1);
+}
+
+TEST(CopyKeys, F5QuotesWordsThatNeedIt) {
+    wchar_t out[64];
+    f5_text(L"\"my prog\" arg", false, out, 64);
+    EXPECT_STREQ(out, L"\"my prog\" ");
+    f5_text(L"  copy a b", false, out, 64);
+    EXPECT_STREQ(out, L"copy ");
+    f5_text(L"copy a+b c", true, out, 64);
+    EXPECT_STREQ(out, L"\"a+b\" ");
+    f5_text(L"dir", true, out, 64);
+    EXPECT_STREQ(out, L" ");
+}
+
+TEST(CopyKeys, F6TakesTheLastWordOrTheRest) {
+    wchar_t out[64];
+    f6_text(L"copy a b", false, out, 64);
+    EXPECT_STREQ(out, L"b");
+    f6_text(L"type \"my file.txt\"", false, out, 64);
+    EXPECT_STREQ(out, L"\"my file.txt\"");
+    f6_text(L"echo x  ", false, out, 64);
+    EXPECT_STREQ(out, L"x  ");
+    f6_text(L"copy a b", true, out, 64);
+    EXPECT_STREQ(out, L"a b");
+    f6_text(L"dir", true, out, 64);
+    EXPECT_STREQ(out, L"");
+    f6_text(L"echo broken\"", false, out, 64);   // no opening quote: from the last blank
+    EXPECT_STREQ(out, L"broken\"");
+}
+
+TEST(CopyKeys, SlashesBecomeBackslashes) {
+    wchar_t line[] = L"cd a/b/c /d";
+    convert_slashes(line);
+    EXPECT_STREQ(line, L"cd a\\b\\c \\d");
+}
+
+TEST(WordSelection, NumbersSpanCommaAndDotGroups) {
+    const wchar_t* text = L"total 1,234,567.89 bytes";
+    long p = 8, q = 9;   // what the control picked: a piece between delimiters
+    select_word(text, wcslen(text), L">|<,;!()&[]", &p, &q, false, 0, 0);
+    EXPECT_EQ(std::wstring(text + p, q - p), L"1,234,567.89");
+}
+
+TEST(WordSelection, DelimitersEndWordsAndBlanksSelectTheirRun) {
+    const wchar_t* text = L"a (word) b    c";
+    long p = 4, q = 5;
+    select_word(text, wcslen(text), L">|<,;!()&[]", &p, &q, false, 0, 0);
+    EXPECT_EQ(std::wstring(text + p, q - p), L"word");
+    p = 11, q = 11;
+    select_word(text, wcslen(text), L">|<,;!()&[]", &p, &q, false, 0, 0);
+    EXPECT_EQ(std::wstring(text + p, q - p), L"    ");
+    p = 4, q = 5;
+    select_word(text, wcslen(text), L">|<,;!()&[]", &p, &q, true, 0, 1);
+    EXPECT_EQ(p, 0);
+    EXPECT_EQ(q, 7);
+}
+
+}  // namespace

@@ -1,0 +1,234 @@
+// The pane's text rules without a window: bell, backspace, size bound, start marker,
+// carriage-return overwrite, ruler and log slicing.
+#include "pane/pane_text.h"
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+#include <wchar.h>
+
+namespace {
+
+const wchar_t MARKER[] = L" sTaRT\t";
+
+std::wstring backspaced(const std::wstring& s) {
+    std::vector<wchar_t> buf(s.begin(), s.end());
+    buf.push_back(0);
+    int n = remove_backspaces(buf.data());
+    EXPECT_EQ((size_t)n, wcslen(buf.data()));
+    return buf.data();
+}
+
+// The control keeps one "\r" per line end, whatever the text that was put in.
+std::wstring as_control_shows(const std::wstring& s) {
+    std::wstring out;
+    for (size_t i = 0; i < s.size(); i++) {
+        if (s[i] == L'\r' && i + 1 < s.size() && s[i + 1] == L'\n') continue;
+        out += s[i] == L'\n' ? L'\r' : s[i];
+    }
+    return out;
+}
+
+struct Shown {
+    std::vector<std::wstring> states;
+};
+
+void record(const PaneModel* model, void* context) {
+    static_cast<Shown*>(context)->states.push_back(model->text);
+}
+
+// Steps 10 to 12 of a print over a pane that holds `pane` (line ends as lone "\r").
+std::wstring print_over(const std::wstring& pane, const std::wstring& text, Shown* shown = nullptr) {
+    std::vector<wchar_t> copy(16000, 0);
+    wmemcpy(copy.data(), pane.data(), pane.size());
+    PaneModel model = {copy.data(), (int)pane.size(), (int)copy.size(), 0, false};
+    std::vector<wchar_t> t(text.begin(), text.end());
+    t.push_back(0);
+    collapse_cr_runs(t.data(), (int)text.size());
+    Shown local;
+    const wchar_t* rest = apply_carriage_returns(&model, t.data(), record, shown ? shown : &local);
+    // Whatever is left is appended at the end of what the pane then shows.
+    std::wstring result = std::wstring(model.text) + (rest ? rest : L"");
+    return as_control_shows(result);
+}
+
+TEST(PaneText, OneBeepPerPrintUpToBeepsMax) {
+    int count = 0;
+    EXPECT_TRUE(bell_should_sound(L"\a\a\a", &count, 5));
+    EXPECT_EQ(count, 1);
+    EXPECT_FALSE(bell_should_sound(L"no bell", &count, 5));
+    EXPECT_EQ(count, 1);
+    for (int i = 2; i <= 5; i++) EXPECT_TRUE(bell_should_sound(L"x\a", &count, 5)) << i;
+    EXPECT_FALSE(bell_should_sound(L"x\a", &count, 5));   // the sixth since the last key
+    EXPECT_EQ(count, 6);
+    count = 0;                                            // a key press
+    EXPECT_TRUE(bell_should_sound(L"\a", &count, 5));
+    int none = 0;
+    EXPECT_FALSE(bell_should_sound(L"\a", &none, 0));
+}
+
+TEST(PaneText, BackspacesEatThePreviousCharacterOfTheSameText) {
+    EXPECT_EQ(backspaced(L"ab\b\bc"), L"c");
+    EXPECT_EQ(backspaced(L"a\b"), L"");
+    EXPECT_EQ(backspaced(L"\bX"), L"\bX");
+    EXPECT_EQ(backspaced(L"abc\bd"), L"abd");
+    EXPECT_EQ(backspaced(L"x\b\by"), L"\by");     // the second one finds nothing before it
+    EXPECT_EQ(backspaced(L"12345\b\b\b"), L"12");
+    EXPECT_EQ(backspaced(L""), L"");
+}
+
+TEST(PaneText, CountCharacter) {
+    EXPECT_EQ(count_character(L"a\rb\rc\r", L'\r'), 3);
+    EXPECT_EQ(count_character(L"abc", L'\r'), 0);
+    EXPECT_EQ(count_character(L"", L'x'), 0);
+}
+
+TEST(PaneText, SizeBoundDropsWholeOldestLines) {
+    std::wstring pane;
+    for (int i = 0; i < 159; i++) pane += std::wstring(99, (wchar_t)(L'A' + i % 26)) + L"\r";
+    ASSERT_EQ(pane.size(), 15900u);
+    int added = added_size(std::wstring(100, L'x').c_str(), 100);
+    EXPECT_EQ(trim_count(pane.c_str(), (int)pane.size(), added, 15992), 100);
+    // Line feeds count twice: 98 characters with two of them.
+    std::wstring with_lf = std::wstring(48, L'y') + L"\n" + std::wstring(48, L'y') + L"\n";
+    EXPECT_EQ(added_size(with_lf.c_str(), (int)with_lf.size()), 100);
+    // Nothing goes while the total stays below the bound.
+    EXPECT_EQ(trim_count(pane.c_str(), (int)pane.size(), 91, 15992), 0);
+    EXPECT_EQ(trim_count(pane.c_str(), (int)pane.size(), 92, 15992), 100);
+    EXPECT_EQ(trim_count(pane.c_str(), (int)pane.size(), 300, 15992), 300);
+}
+
+TEST(PaneText, SizeBoundWithoutLineEndsCutsAddedPlusSixteen) {
+    std::wstring pane(15000, L'z');
+    EXPECT_EQ(trim_count(pane.c_str(), 15000, 1000, 15992), 1016);
+    // A pane whose only line end is soon: that line goes first, then blocks.
+    std::wstring mixed = L"ab\r" + std::wstring(15000, L'z');
+    EXPECT_EQ(trim_count(mixed.c_str(), (int)mixed.size(), 1000, 15992), 3 + 1016);
+    EXPECT_EQ(trim_count(L"", 0, 8000, 15992), 0);
+}
+
+TEST(PaneText, StartMarkerInOneReadOrAtTheStart) {
+    std::wstring s = std::wstring(L"==> C:\\> ") + MARKER + L"notepad\r\n";
+    std::vector<wchar_t> buf(s.begin(), s.end());
+    buf.push_back(0);
+    bool pending = true;
+    int n = remove_start_markers(buf.data(), (int)s.size(), MARKER, &pending);
+    EXPECT_EQ(std::wstring(buf.data(), n), L"==> C:\\> notepad\r\n");
+    EXPECT_FALSE(pending);
+
+    std::wstring next = std::wstring(MARKER) + L"notepad\r\n";
+    std::vector<wchar_t> b2(next.begin(), next.end());
+    b2.push_back(0);
+    pending = true;
+    n = remove_start_markers(b2.data(), (int)next.size(), MARKER, &pending);
+    EXPECT_EQ(std::wstring(b2.data(), n), L"notepad\r\n");
+    EXPECT_FALSE(pending);
+}
+
+TEST(PaneText, StartMarkerElsewhereIsLeft) {
+    std::wstring s = std::wstring(L"echo x") + MARKER + L"y\r\n>" + MARKER;
+    std::vector<wchar_t> buf(s.begin(), s.end());
+    buf.push_back(0);
+    bool pending = true;
+    int n = remove_start_markers(buf.data(), (int)s.size(), MARKER, &pending);
+    EXPECT_EQ(std::wstring(buf.data(), n), s);
+    EXPECT_TRUE(pending);
+    EXPECT_EQ(find_marker_after_prompt(s.c_str(), MARKER), -1);
+}
+
+TEST(PaneText, StartMarkerBehindAPromptAcrossTheJoin) {
+    std::wstring joined = std::wstring(L"older\r==> C:\\>  sTa") + L"RT\tnotepad\r\n";
+    EXPECT_EQ(find_marker_after_prompt(joined.c_str(), MARKER), 15);
+    EXPECT_EQ(find_marker_after_prompt(L" sTaRT\tx", MARKER), -1);
+}
+
+TEST(PaneText, CarriageReturnRunsBeforeALineFeedCollapse) {
+    wchar_t a[] = L"a\r\r\nb\r\r\r\nc\r\rd\r";
+    int n = collapse_cr_runs(a, (int)wcslen(a));
+    EXPECT_EQ(std::wstring(a, n), L"a\r\nb\r\nc\r\rd\r");
+    EXPECT_EQ(print_over(L"", L"a\r\r\nb"), L"a\rb");
+}
+
+TEST(PaneText, BareCarriageReturnDetection) {
+    EXPECT_FALSE(has_bare_cr(L"abc\r\n"));
+    EXPECT_FALSE(has_bare_cr(L"abc\r"));
+    EXPECT_FALSE(has_bare_cr(L"a\r\r\nb\n"));
+    EXPECT_TRUE(has_bare_cr(L"\rX"));
+    EXPECT_TRUE(has_bare_cr(L"a\r\r"));
+    EXPECT_TRUE(has_bare_cr(L"x\r\n 10%\r 20%"));
+}
+
+TEST(PaneText, LineEndIsNotAnOverwrite) {
+    Shown shown;
+    EXPECT_EQ(print_over(L"", L"abc\r\n", &shown), L"abc\r");
+    EXPECT_TRUE(shown.states.empty());
+}
+
+TEST(PaneText, BareCarriageReturnRewritesTheLastLine) {
+    EXPECT_EQ(print_over(L"old\rCopying 10%", L"\rCopying 20%"), L"old\rCopying 20%");
+    EXPECT_EQ(print_over(L"hello", L"\rX"), L"Xello");
+    // The part before the carriage return lands first and is then overwritten.
+    EXPECT_EQ(print_over(L"", L"Copying 10%\rCopying 20%"), L"Copying 20%");
+}
+
+TEST(PaneText, OverwriteEndsAtALineEnd) {
+    Shown shown;
+    EXPECT_EQ(print_over(L"hello", L"\rxy\r\nmore", &shown), L"xyllo\rmore");
+    ASSERT_EQ(shown.states.size(), 1u);
+    EXPECT_EQ(shown.states[0], L"xyllo");
+}
+
+TEST(PaneText, OverwriteContinuesThroughALineFeed) {
+    EXPECT_EQ(print_over(L"hello", L"\rxy\nmore"), L"xy\rmore");
+}
+
+TEST(PaneText, OverwriteStartsBehindTheLastLineEnd) {
+    EXPECT_EQ(print_over(L"prev\r", L"x\r\n 10%\r 20%"), L"prev\rx\r 20%");
+    EXPECT_EQ(print_over(L"hello", L"\rAB\nCD\rE"), L"ABllo\rED");
+    EXPECT_EQ(print_over(L"line1\rhello", L"\rX"), L"line1\rXello");
+}
+
+TEST(PaneText, EveryBareCarriageReturnIsShown) {
+    Shown shown;
+    EXPECT_EQ(print_over(L"", L" 1%\r 2%\r 3%\r100%", &shown), L"100%");
+    ASSERT_EQ(shown.states.size(), 3u);
+    EXPECT_EQ(shown.states[0], L" 2%");
+    EXPECT_EQ(shown.states[1], L" 3%");
+    EXPECT_EQ(shown.states[2], L"100%");
+}
+
+TEST(PaneText, OverwriteStaysInsideTheModel) {
+    std::vector<wchar_t> copy(8, 0);
+    PaneModel model = {copy.data(), 0, 8, 0, false};
+    model_append(&model, L"abcdef", 6);
+    const wchar_t* rest = apply_carriage_returns(&model, L"\rXYZXYZXYZ\nmoremore", nullptr, nullptr);
+    EXPECT_EQ(rest, nullptr);
+    EXPECT_EQ(model.length, 7);
+    EXPECT_EQ(std::wstring(model.text), L"XYZXYZX");
+}
+
+TEST(PaneText, RulerForTwentyFiveColumns) {
+    wchar_t tens[1100], units[1100];
+    build_ruler(25, tens, 1100, units, 1100);
+    EXPECT_STREQ(tens, L"         1         2");
+    EXPECT_STREQ(units, L"1234567890123456789012345");
+    build_ruler(110, tens, 1100, units, 1100);
+    EXPECT_EQ(std::wstring(tens).substr(90), L"         0         1");
+    build_ruler(5000, tens, 1100, units, 1100);
+    EXPECT_EQ(wcslen(units), 1023u);
+    wchar_t small[4];
+    build_ruler(25, small, 4, small, 4);
+    EXPECT_STREQ(small, L"123");
+}
+
+TEST(PaneText, LogSlicesKeepSurrogatePairsTogether) {
+    std::wstring s(1022, L'a');
+    s += (wchar_t)0xD834;
+    s += (wchar_t)0xDD1E;
+    s += L"tail";
+    EXPECT_EQ(log_slice_length(s.c_str(), (int)s.size(), 1023), 1022);
+    EXPECT_EQ(log_slice_length(s.c_str() + 1022, (int)s.size() - 1022, 1023), (int)s.size() - 1022);
+    EXPECT_EQ(log_slice_length(s.c_str(), 1024, 1024), 1024);
+    EXPECT_EQ(log_slice_length(L"abc", 3, 1023), 3);
+}
+
+}  // namespace

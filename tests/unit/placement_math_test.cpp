@@ -1,0 +1,186 @@
+// Window size and placement arithmetic: the size dialog's entries, sizing to a grid, the
+// halves and moves, and the two toggles on one, side-by-side and stacked monitors.
+#include <gtest/gtest.h>
+#include "app/placement_math.h"
+
+namespace {
+
+ScreenLayout one_monitor() {
+    ScreenLayout s = {};
+    s.primary_width = 1920;
+    s.primary_height = 1080;
+    s.full_screen_width = 1920;
+    s.max_window_height = 1050;
+    s.caption_height = 23;
+    s.virtual_width = 1920;
+    s.virtual_height = 1080;
+    s.virtual_top = 0;
+    return s;
+}
+
+ScreenLayout side_by_side() {
+    ScreenLayout s = one_monitor();
+    s.virtual_width = 3840;
+    return s;
+}
+
+ScreenLayout stacked_below() {
+    ScreenLayout s = one_monitor();
+    s.virtual_height = 2160;
+    return s;
+}
+
+ScreenLayout stacked_above() {
+    ScreenLayout s = stacked_below();
+    s.virtual_top = -1080;
+    return s;
+}
+
+TEST(GridEntry, BelowTenColumnsOrTwoLinesIsRefused) {
+    int columns = -1, lines = -1;
+    EXPECT_FALSE(read_grid_entry(L"9", L"25", &columns, &lines));
+    EXPECT_FALSE(read_grid_entry(L"80", L"1", &columns, &lines));
+    EXPECT_FALSE(read_grid_entry(L"", L"", &columns, &lines));
+    EXPECT_FALSE(read_grid_entry(L"abc", L"25", &columns, &lines));
+    EXPECT_EQ(columns, -1);   // a refused entry stores nothing
+    EXPECT_EQ(lines, -1);
+    ASSERT_TRUE(read_grid_entry(L"10", L"2", &columns, &lines));
+    EXPECT_EQ(columns, 10);
+    EXPECT_EQ(lines, 2);
+}
+
+TEST(GridEntry, DecimalPrefixIsRead) {
+    int columns = 0, lines = 0;
+    ASSERT_TRUE(read_grid_entry(L" 132x", L"50", &columns, &lines));
+    EXPECT_EQ(columns, 132);
+    EXPECT_EQ(lines, 50);
+    // Fourteen nines do not wrap round into a small or negative count.
+    ASSERT_TRUE(read_grid_entry(L"99999999999999", L"2", &columns, &lines));
+    EXPECT_GT(columns, 10);
+}
+
+TEST(GridWindowSize, AddsScrollBarFramesAndWhatTheWindowAddsAroundThePane) {
+    int width = 0, height = 0;
+    // 80 x 25 cells of 8 x 16; the window is 10 wider and 60 taller than the pane.
+    grid_window_size(80, 25, 8, 16, 17, 4, 1000, 850, 990, 790, &width, &height);
+    EXPECT_EQ(width, 80 * 8 + 17 + 2 * 4 + 10);
+    EXPECT_EQ(height, 25 * 16 + 60);
+}
+
+TEST(SizeResults, HalvesTakeHalfTheFullScreenWidthAndLeaveTheStoredRectangle) {
+    ScreenLayout s = one_monitor();
+    s.full_screen_width = 1921;   // halves truncate
+    WindowRect stored = {300, 40, 1000, 850}, target;
+    bool keep_size = true;
+    ASSERT_TRUE(size_result_placement(SIZE_LEFT_HALF, &stored, &s, &target, &keep_size));
+    EXPECT_FALSE(keep_size);
+    EXPECT_EQ(target.left, 0);
+    EXPECT_EQ(target.top, 0);
+    EXPECT_EQ(target.width, 960);
+    EXPECT_EQ(target.height, 1050);
+    ASSERT_TRUE(size_result_placement(SIZE_RIGHT_HALF, &stored, &s, &target, &keep_size));
+    EXPECT_EQ(target.left, 960);
+    EXPECT_EQ(target.width, 960);
+    EXPECT_EQ(stored.left, 300);
+    EXPECT_EQ(stored.width, 1000);
+}
+
+TEST(SizeResults, MovesChangeTheStoredLeftAndKeepTheSize) {
+    ScreenLayout s = one_monitor();
+    WindowRect stored = {300, 40, 1000, 850}, target;
+    bool keep_size = false;
+    ASSERT_TRUE(size_result_placement(SIZE_MOVE_RIGHT, &stored, &s, &target, &keep_size));
+    EXPECT_TRUE(keep_size);
+    EXPECT_EQ(stored.left, 920);
+    EXPECT_EQ(target.left, 920);
+    EXPECT_EQ(target.top, 40);
+    ASSERT_TRUE(size_result_placement(SIZE_MOVE_LEFT, &stored, &s, &target, &keep_size));
+    EXPECT_EQ(stored.left, 0);
+    EXPECT_EQ(target.left, 0);
+    EXPECT_FALSE(size_result_placement(1, &stored, &s, &target, &keep_size));
+    EXPECT_FALSE(size_result_placement(0, &stored, &s, &target, &keep_size));
+}
+
+TEST(ToggleRightLeft, FlipsBetweenTheRightEdgeAndZero) {
+    ScreenLayout s = side_by_side();
+    WindowRect r = {3840 - 800, 10, 800, 600};
+    toggle_right_left_rect(&r, &s);
+    EXPECT_EQ(r.left, 0);
+    toggle_right_left_rect(&r, &s);
+    EXPECT_EQ(r.left, 3040);
+    r.left = 500;
+    toggle_right_left_rect(&r, &s);
+    EXPECT_EQ(r.left, 3040);
+    r.left = -8;
+    toggle_right_left_rect(&r, &s);
+    EXPECT_EQ(r.left, 0);
+    EXPECT_EQ(r.top, 10);
+    EXPECT_EQ(r.width, 800);
+    EXPECT_EQ(r.height, 600);
+}
+
+TEST(ToggleMonitor, OneMonitorFallsToTheVerticalRulesAndEndsAtTheTop) {
+    ScreenLayout s = one_monitor();
+    WindowRect r = {100, 10, 1000, 850};
+    toggle_monitor_rect(&r, &s);
+    EXPECT_EQ(r.left, 100);
+    EXPECT_EQ(r.top, 0);
+    EXPECT_EQ(r.width, 1000);
+    EXPECT_EQ(r.height, 850);
+}
+
+TEST(ToggleMonitor, HorizontalCorrectionsComeFirst) {
+    ScreenLayout s = one_monitor();
+    WindowRect r = {-20, 10, 1000, 850};
+    toggle_monitor_rect(&r, &s);
+    EXPECT_EQ(r.left, 0);
+    EXPECT_EQ(r.top, 10);
+    r = {1500, 10, 1000, 850};   // sticks out on the right
+    toggle_monitor_rect(&r, &s);
+    EXPECT_EQ(r.left, 920);
+    EXPECT_EQ(r.top, 10);
+}
+
+TEST(ToggleMonitor, TooTallOrBelowTheScreensIsBroughtBack) {
+    ScreenLayout s = one_monitor();
+    WindowRect r = {100, 1200, 1000, 2000};
+    toggle_monitor_rect(&r, &s);
+    EXPECT_EQ(r.height, 1050);
+    // Top first becomes 1080 - 1050 - 23 = 7, then the vertical rules put it at the top.
+    EXPECT_EQ(r.top, 0);
+}
+
+TEST(ToggleMonitor, SideBySideGoesRightAndBack) {
+    ScreenLayout s = side_by_side();
+    WindowRect r = {100, 10, 1000, 850};
+    toggle_monitor_rect(&r, &s);
+    EXPECT_EQ(r.left, 100 + 1920 + 1);
+    EXPECT_EQ(r.top, 10);
+    toggle_monitor_rect(&r, &s);
+    EXPECT_EQ(r.left, 101);
+    // Near the primary's right edge: moved over, then pulled in to fit.
+    r = {1500, 10, 800, 600};
+    toggle_monitor_rect(&r, &s);
+    EXPECT_EQ(r.left, 3840 - 800);
+}
+
+TEST(ToggleMonitor, StackedBelowGoesDownAndBack) {
+    ScreenLayout s = stacked_below();
+    WindowRect r = {100, 50, 1000, 850};
+    toggle_monitor_rect(&r, &s);
+    EXPECT_EQ(r.left, 100);
+    EXPECT_EQ(r.top, 50 + 1080 + 1);
+    toggle_monitor_rect(&r, &s);
+    EXPECT_EQ(r.top, 51);
+}
+
+TEST(ToggleMonitor, StackedAboveGoesUpAndBack) {
+    ScreenLayout s = stacked_above();
+    WindowRect r = {100, 50, 1000, 850};
+    toggle_monitor_rect(&r, &s);
+    EXPECT_EQ(r.top, -1080);
+    toggle_monitor_rect(&r, &s);
+    EXPECT_EQ(r.top, 0);
+}
+
+}  // namespace

@@ -1,0 +1,235 @@
+// The reader's text rules without pipes: tails, paging, split multi-byte characters,
+// prompt recognition, the cd echo and the title.
+#include "slave/reader_text.h"
+#include <gtest/gtest.h>
+#include <string>
+#include <wchar.h>
+
+namespace {
+
+std::wstring tail_of(const PendingTail& t) { return std::wstring(t.text, t.length); }
+
+void set_tail(PendingTail* t, const std::wstring& s) {
+    wmemcpy(t->text, s.data(), s.size());
+    t->length = (int)s.size();
+    t->text[t->length] = 0;
+}
+
+// One read as the reader handles it when no paging is on: the tail goes first, then the new text.
+std::wstring read_piece(PendingTail* tail, const std::wstring& converted, bool more_waiting) {
+    wchar_t text[2048];
+    int n = tail_to_text(tail, text, 2048);
+    wmemcpy(text + n, converted.data(), converted.size());
+    n += (int)converted.size();
+    text[n] = 0;
+    n = hold_unfinished(text, n, tail, more_waiting);
+    return std::wstring(text, n);
+}
+
+TEST(ReaderText, CrLfSplitAcrossReadsGivesOneLineBreak) {
+    PendingTail tail;
+    tail_clear(&tail);
+    EXPECT_EQ(read_piece(&tail, L"abc\r", false), L"abc");
+    EXPECT_EQ(tail_of(tail), L"\r");
+    EXPECT_EQ(read_piece(&tail, L"\ndef\r\n", false), L"\r\ndef\r\n");
+    EXPECT_EQ(tail.length, 0);
+}
+
+TEST(ReaderText, UnfinishedLineWaitsWhileMoreIsComing) {
+    PendingTail tail;
+    tail_clear(&tail);
+    EXPECT_EQ(read_piece(&tail, L"one\r\ntwo\r\nthr", true), L"one\r\ntwo");
+    EXPECT_EQ(tail_of(tail), L"\r\nthr");
+    // The slave stopped mid-line (a question): printed at once.
+    EXPECT_EQ(read_piece(&tail, L"ee\r\nContinue (Y/N)? ", false), L"\r\nthree\r\nContinue (Y/N)? ");
+    EXPECT_EQ(tail.length, 0);
+    // A lone line feed as line end is the cut point itself.
+    EXPECT_EQ(read_piece(&tail, L"a\nb", true), L"a");
+    EXPECT_EQ(tail_of(tail), L"\nb");
+}
+
+TEST(ReaderText, ALineBreakAtTheStartIsHeldUnlessTheReadIsFull) {
+    PendingTail tail;
+    tail_clear(&tail);
+    EXPECT_EQ(read_piece(&tail, L"\r\npartial", true), L"");
+    EXPECT_EQ(tail_of(tail), L"\r\npartial");
+    tail_clear(&tail);
+    std::wstring full = L"\r\n" + std::wstring(PIECE_LIMIT - 2, L'x');
+    EXPECT_EQ(read_piece(&tail, full, true), full);
+    EXPECT_EQ(tail.length, 0);
+}
+
+TEST(ReaderText, OtherStreamsLineBreakComesFirst) {
+    PendingTail out;
+    set_tail(&out, L"\r\nP");
+    EXPECT_EQ(take_leading_line_break(&out), 2);
+    EXPECT_EQ(tail_of(out), L"P");
+    EXPECT_EQ(take_leading_line_break(&out), 0);
+    set_tail(&out, L"\nQ");
+    EXPECT_EQ(take_leading_line_break(&out), 1);
+    EXPECT_EQ(tail_of(out), L"Q");
+    set_tail(&out, L"\r");      // a lone carriage return is no line break yet
+    EXPECT_EQ(take_leading_line_break(&out), 0);
+    EXPECT_EQ(tail_of(out), L"\r");
+}
+
+std::wstring numbered_lines(int from, int to) {
+    std::wstring s;
+    for (int i = from; i <= to; i++) s += L"L" + std::to_wstring(i) + L"\r\n";
+    return s;
+}
+
+TEST(ReaderText, PagingShows24Of30Lines) {
+    PendingTail tail;
+    tail_clear(&tail);
+    std::wstring piece = numbered_lines(1, 30);
+    wchar_t text[2048];
+    wmemcpy(text, piece.data(), piece.size());
+    int lines_left = 24;
+    int n = page_text(text, (int)piece.size(), 2048, &tail, &lines_left);
+    std::wstring shown(text, n);
+    EXPECT_EQ(shown, numbered_lines(1, 23) + L"L24");
+    EXPECT_EQ(tail_of(tail), L"\r\n" + numbered_lines(25, 30));
+    EXPECT_EQ(lines_left, 0);
+    // The next page (a key with 23 lines left) takes the six waiting lines.
+    lines_left = 23;
+    n = tail_to_text(&tail, text, 2048);
+    n = page_text(text, n, 2048, &tail, &lines_left);
+    EXPECT_EQ(std::wstring(text, n), L"\r\n" + numbered_lines(25, 30));
+    EXPECT_EQ(lines_left, 16);   // the leading line break counts as one of the line feeds
+}
+
+TEST(ReaderText, PagingSkipsALeadingLineBreakAndKeepsTheHeldTail) {
+    PendingTail tail;
+    tail_clear(&tail);
+    wchar_t text[2048] = L"\r\nA\r\nB\r\nC";
+    int lines_left = 2;
+    int n = page_text(text, (int)wcslen(text), 2048, &tail, &lines_left);
+    EXPECT_EQ(std::wstring(text, n), L"\r\nA\r\nB");
+    EXPECT_EQ(tail_of(tail), L"\r\nC");
+
+    wchar_t more[2048] = L"A\nB\nC";
+    set_tail(&tail, L"\nD");
+    lines_left = 1;
+    n = page_text(more, (int)wcslen(more), 2048, &tail, &lines_left);
+    EXPECT_EQ(std::wstring(more, n), L"A");
+    EXPECT_EQ(tail_of(tail), L"\nB\nC\nD");
+}
+
+TEST(ReaderText, SplitUtf8SequencesAreCarried) {
+    auto incomplete = [](const char* s) {
+        return incomplete_tail_length((const unsigned char*)s, (int)strlen(s), ENCODING_UTF8, nullptr, nullptr);
+    };
+    EXPECT_EQ(incomplete("abc\xE2\x82"), 2);
+    EXPECT_EQ(incomplete("abc\xE2"), 1);
+    EXPECT_EQ(incomplete("abc\xE2\x82\xAC"), 0);
+    EXPECT_EQ(incomplete("\xF0\x9D\x84"), 3);
+    EXPECT_EQ(incomplete("\xF0\x9D\x84\x9E"), 0);
+    EXPECT_EQ(incomplete("x\xC3"), 1);
+    EXPECT_EQ(incomplete("x\xC3\xA4"), 0);
+    EXPECT_EQ(incomplete("plain"), 0);
+    EXPECT_EQ(incomplete("\x80\x80\x80\x80"), 0);   // malformed: nothing to wait for
+    EXPECT_EQ(incomplete("\xFF"), 0);
+    EXPECT_EQ(incomplete_tail_length(nullptr, 0, ENCODING_UTF8, nullptr, nullptr), 0);
+    EXPECT_EQ(incomplete_tail_length((const unsigned char*)"\xE2", 1, ENCODING_SINGLE_BYTE, nullptr, nullptr), 0);
+}
+
+bool shift_jis_lead(unsigned char b, void*) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
+
+TEST(ReaderText, SplitDoubleByteCharactersAreCarried) {
+    auto incomplete = [](const char* s) {
+        return incomplete_tail_length((const unsigned char*)s, (int)strlen(s), ENCODING_DOUBLE_BYTE,
+                                      shift_jis_lead, nullptr);
+    };
+    EXPECT_EQ(incomplete("a\x81"), 1);
+    EXPECT_EQ(incomplete("\x81\x40\x81"), 1);
+    EXPECT_EQ(incomplete("\x81\x81"), 0);      // a trail byte with a lead byte's value
+    EXPECT_EQ(incomplete("\x81\x81\x81"), 1);
+    EXPECT_EQ(incomplete("abc"), 0);
+    EXPECT_EQ(incomplete_tail_length((const unsigned char*)"\x81", 1, ENCODING_DOUBLE_BYTE, nullptr, nullptr), 0);
+}
+
+TEST(ReaderText, SplitGb18030SequencesAreCarried) {
+    auto incomplete = [](const char* s) {
+        return incomplete_tail_length((const unsigned char*)s, (int)strlen(s), ENCODING_GB18030, nullptr, nullptr);
+    };
+    EXPECT_EQ(incomplete("\x81"), 1);
+    EXPECT_EQ(incomplete("\x81\x40"), 0);
+    EXPECT_EQ(incomplete("\x81\x30\x81"), 3);
+    EXPECT_EQ(incomplete("\x81\x30\x81\x30"), 0);
+    EXPECT_EQ(incomplete("a\x81\x30"), 2);
+}
+
+int prompt_of(const std::wstring& s, std::wstring* dir) {
+    int start, length;
+    int k = parse_prompt(s.c_str(), (int)s.size(), &start, &length);
+    *dir = start >= 0 ? s.substr(start, length) : L"<none>";
+    return k;
+}
+
+TEST(ReaderText, PromptLineGivesItsDirectoryAndLength) {
+    std::wstring dir;
+    EXPECT_EQ(prompt_of(L"dir\r\n\r\n==> C:\\Work> ", &dir), 14);
+    EXPECT_EQ(dir, L"C:\\Work");
+    EXPECT_EQ(prompt_of(L"x\n==> C:\\> ", &dir), 10);
+    EXPECT_EQ(dir, L"C:\\");
+    EXPECT_EQ(prompt_of(L"no line feed C:\\> ", &dir), 0);
+    EXPECT_EQ(prompt_of(L"a\r\nwait: 5s", &dir), 0);
+    EXPECT_EQ(prompt_of(L"a\r\n1:\\x> ", &dir), 0);
+    EXPECT_EQ(prompt_of(L"a\n:\\x> ", &dir), 0);
+    EXPECT_EQ(prompt_of(L"a\nC:", &dir), 0);
+    // A path without ">" still counts for k, but names no directory.
+    EXPECT_EQ(prompt_of(L"a\ncopied to D:\\out", &dir), 17);
+    EXPECT_EQ(dir, L"<none>");
+    std::wstring long_dir = L"C:\\" + std::wstring(300, L'd');
+    EXPECT_EQ(prompt_of(L"\n==> " + long_dir + L"> ", &dir), 310);
+    EXPECT_EQ(dir, long_dir);
+}
+
+TEST(ReaderText, CdEchoOfAnotherDrive) {
+    wchar_t letter = 0, value[261];
+    EXPECT_TRUE(parse_drive_echo(L"==> C:\\> cd D:\r\nD:\\Data\r\n\r\n==> C:\\> ", L'C', &letter, value, 261));
+    EXPECT_EQ(letter, L'D');
+    EXPECT_STREQ(value, L"D:\\Data");
+    EXPECT_FALSE(parse_drive_echo(L"==> D:\\x> cd D:\r\nD:\\Data\r\n", L'D', &letter, value, 261));
+    EXPECT_FALSE(parse_drive_echo(L"==> d:\\x> cd D:\r\nD:\\Data\r\n", L'd', &letter, value, 261));
+    EXPECT_TRUE(parse_drive_echo(L"cd e:\r\nE:\\Some Dir \t\r\n", 0, &letter, value, 261));
+    EXPECT_EQ(letter, L'E');
+    EXPECT_STREQ(value, L"E:\\Some Dir");
+    EXPECT_FALSE(parse_drive_echo(L"cd D:\r\nE:\\x\r\n", L'C', &letter, value, 261));
+    EXPECT_FALSE(parse_drive_echo(L"cd D:\r\nD:\\Data", L'C', &letter, value, 261));
+    EXPECT_FALSE(parse_drive_echo(L"CD D:\r\nD:\\Data\r\n", L'C', &letter, value, 261));
+    EXPECT_FALSE(parse_drive_echo(L"cd D:\\x\r\nD:\\x\r\n", L'C', &letter, value, 261));
+    EXPECT_FALSE(parse_drive_echo(L"cd D", L'C', &letter, value, 261));
+    EXPECT_FALSE(parse_drive_echo(L"cd D:\r\nD:\\Data\r\n", L'C', &letter, value, 7));
+}
+
+std::wstring title_for(const wchar_t* dir) {
+    wchar_t title[400];
+    build_prompt_title(L"Tavro", dir, title, 400);
+    return title;
+}
+
+TEST(ReaderText, TitleShortensLongDirectories) {
+    EXPECT_EQ(title_for(L"C:\\Users\\me\\Projects\\tavro"), L"Tavro  ...\\Projects\\tavro");
+    EXPECT_EQ(title_for(L"C:\\Windows"), L"Tavro  C:\\Windows");
+    EXPECT_EQ(title_for(L"C:\\"), L"Tavro  C:\\");
+    EXPECT_EQ(title_for(L"C:\\Program Files"), L"Tavro  C:\\Program Files");
+    EXPECT_EQ(title_for(L"C:\\Users\\me"), L"Tavro  C:\\Users\\me");
+    EXPECT_EQ(title_for(L"C:\\Users\\longusername"), L"Tavro  ...\\longusername");
+    EXPECT_EQ(title_for(L"D:\\a\\b"), L"Tavro  D:\\a\\b");
+    EXPECT_EQ(title_for(L"nothing"), L"Tavro");
+}
+
+TEST(ReaderText, LoggingIndicatorsFollowTheTitle) {
+    wchar_t title[400] = L"Tavro  C:\\";
+    append_logging_indicators(title, 400, true, false);
+    EXPECT_STREQ(title, L"Tavro  C:\\  Logging output");
+    append_logging_indicators(title, 400, false, true);
+    EXPECT_STREQ(title, L"Tavro  C:\\  Logging output  Logging stderr");
+    wchar_t small[12] = L"Tavro";
+    append_logging_indicators(small, 12, true, true);
+    EXPECT_STREQ(small, L"Tavro  Logg");
+}
+
+}  // namespace

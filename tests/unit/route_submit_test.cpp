@@ -1,0 +1,167 @@
+// Submission through the input line procedure, with the slave's input pipe read back.
+#include <gtest/gtest.h>
+#include "input/input.h"
+#include "app/app.h"
+#include "app/grid.h"
+#include "pane/pane.h"
+#include "settings/settings.h"
+#include "slave/reader.h"
+#include "slave/slave.h"
+#include <string>
+
+namespace {
+
+class Submission : public ::testing::Test {
+protected:
+    HWND saved_main, saved_text, saved_prom, saved_edit;
+    WNDPROC saved_edit_proc;
+    HANDLE saved_stdin_write, saved_stdout_read;
+    HANDLE slave_in_read = nullptr, slave_in_write = nullptr, slave_out_read = nullptr, slave_out_write = nullptr;
+
+    void SetUp() override {
+        saved_main = Main, saved_text = Text, saved_prom = Prom, saved_edit = Edit;
+        saved_edit_proc = edit_previous_proc;
+        saved_stdin_write = stdin_write, saved_stdout_read = stdout_read;
+        Main = CreateWindowW(L"STATIC", L"", WS_OVERLAPPED, 0, 0, 100, 100, nullptr, nullptr, nullptr, nullptr);
+        LoadLibraryW(L"Riched20.dll");
+        Text = CreateWindowW(L"RichEdit20W", L"", WS_CHILD | ES_MULTILINE, 0, 20, 80, 60, Main, nullptr, nullptr, nullptr);
+        Prom = CreateWindowW(L"EDIT", L">", WS_CHILD, 0, 0, 10, 10, Main, nullptr, nullptr, nullptr);
+        Edit = CreateWindowW(L"EDIT", L"", WS_CHILD, 10, 0, 80, 10, Main, nullptr, nullptr, nullptr);
+        ASSERT_TRUE(Main && Text && Prom && Edit);
+        edit_previous_proc = (WNDPROC)SetWindowLongPtrW(Edit, GWLP_WNDPROC, (LONG_PTR)edit_window_proc);
+        ASSERT_TRUE(CreatePipe(&slave_in_read, &slave_in_write, nullptr, 0));
+        ASSERT_TRUE(CreatePipe(&slave_out_read, &slave_out_write, nullptr, 0));
+        stdin_write = slave_in_write;
+        stdout_read = slave_out_read;
+        paging_mode = discard_mode = output_paused = start_marker_pending = bypass_now = false;
+        lines_left = 0;
+        ::Run[0] = 0;
+        grid_lines = 30;
+        grid_columns = 100;
+        TabWidth = 8;
+    }
+    void TearDown() override {
+        DestroyWindow(Main);
+        Main = saved_main, Text = saved_text, Prom = saved_prom, Edit = saved_edit;
+        edit_previous_proc = saved_edit_proc;
+        stdin_write = saved_stdin_write, stdout_read = saved_stdout_read;
+        for (HANDLE h : {slave_in_read, slave_in_write, slave_out_read, slave_out_write}) CloseHandle(h);
+        paging_mode = discard_mode = output_paused = false;
+    }
+
+    std::string sent() {
+        DWORD pending = 0;
+        std::string bytes;
+        if (PeekNamedPipe(slave_in_read, nullptr, 0, nullptr, &pending, nullptr) && pending) {
+            bytes.resize(pending);
+            DWORD got = 0;
+            ReadFile(slave_in_read, &bytes[0], pending, &got, nullptr);
+            bytes.resize(got);
+        }
+        return bytes;
+    }
+    std::wstring text_of(HWND window) {
+        wchar_t text[64];
+        GetWindowTextW(window, text, 64);
+        return text;
+    }
+    void type_char(wchar_t c) { SendMessageW(Edit, WM_CHAR, c, 0); }
+    std::string submit(const wchar_t* line) {
+        SetWindowTextW(Edit, line);
+        type_char(13);
+        return sent();
+    }
+};
+
+TEST_F(Submission, LinesReachTheSlaveAndSetPaging) {
+    save_enabled = false;
+    EXPECT_EQ(submit(L""), "\r\n");
+    EXPECT_TRUE(save_enabled);
+    EXPECT_EQ(submit(L"dir |  more"), "dir |  more\r\n");
+    EXPECT_EQ(text_of(Edit), L"");
+    EXPECT_TRUE(paging_mode);
+    EXPECT_EQ(lines_left, 29);
+    EXPECT_EQ(text_of(Prom), L"\u00bb");
+    EXPECT_EQ(submit(L"dir"), "dir\r\n");
+    EXPECT_FALSE(paging_mode);
+    EXPECT_EQ(text_of(Prom), L">");
+    EXPECT_FALSE(start_marker_pending);
+    EXPECT_TRUE(command_buffer[0] == 0);
+}
+
+TEST_F(Submission, ClearScreenAndBypassSendOnlyALineEnd) {
+    EXPECT_EQ(submit(L"cls"), "");
+    EXPECT_EQ(submit(L"CLS"), "CLS\r\n");
+    wchar_t saved[CMD_LIST_BUFFER];
+    wcscpy(saved, NoCmd);
+    set_command_list(NoCmd, L"tavro_no_such_program,");
+    // Run directly (it fails to start here): the slave gets only a fresh prompt.
+    EXPECT_EQ(submit(L"tavro_no_such_program /x"), "\r\n");
+    bypass_now = true;
+    EXPECT_EQ(submit(L"tavro_no_such_program_either"), "\r\n");
+    EXPECT_FALSE(bypass_now);
+    wcscpy(NoCmd, saved);
+    wchar_t pane[256];
+    GetWindowTextW(Text, pane, 256);
+    EXPECT_EQ(std::wstring(pane).find(L"tavro_no_such_program /x"), 0u);   // the echo, then the error
+}
+
+TEST_F(Submission, MacroExpandsBeforeSending) {
+    bool existed = macro_store_exists();
+    ASSERT_TRUE(existed || create_macro_store());
+    clear_macros();
+    ASSERT_TRUE(add_macro(L"ls", L"ls.exe  -T%t -C -w%c"));
+    EXPECT_EQ(submit(L"LS -l"), "ls.exe  -T8 -C -w100 -l\r\n");
+    clear_macros();
+    if (!existed) free_macros();   // without a store, expansion is off again
+}
+
+TEST_F(Submission, WindowProgramGoesBehindTheStartMarker) {
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    std::wstring path = std::wstring(temp) + L"tavro_route_gui.exe";
+    unsigned char bytes[0x200] = {'M', 'Z'};
+    bytes[0x3C] = 0x80;
+    bytes[0x80 + 0x5C] = 2;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    DWORD done;
+    WriteFile(file, bytes, sizeof bytes, &done, nullptr);
+    CloseHandle(file);
+    std::wstring line = L"\"" + path + L"\" x";
+    std::string expected = " sTaRT\t\"";
+    for (wchar_t c : path) expected += (char)c;
+    EXPECT_EQ(submit(line.c_str()), expected + "\" x\r\n");
+    EXPECT_TRUE(start_marker_pending);
+    DeleteFileW(path.c_str());
+}
+
+TEST_F(Submission, PausedOutputConsumesTheNextCharacter) {
+    type_char(19);
+    EXPECT_TRUE(output_paused);
+    EXPECT_EQ(text_of(Prom), L"\u00a7");
+    SetWindowTextW(Edit, L"dir");
+    type_char(13);   // only resumes
+    EXPECT_FALSE(output_paused);
+    EXPECT_EQ(text_of(Prom), L">");
+    EXPECT_EQ(sent(), "");
+    EXPECT_EQ(text_of(Edit), L"dir");
+    type_char(19);
+    type_char(19);   // a second Ctrl+S toggles back
+    EXPECT_FALSE(output_paused);
+}
+
+TEST_F(Submission, WaitingPagerQuitsOnlyWithOutputPending) {
+    paging_mode = true;
+    lines_left = 0;
+    type_char(L'q');
+    EXPECT_FALSE(discard_mode);
+    EXPECT_TRUE(paging_mode);
+    DWORD done;
+    WriteFile(slave_out_write, "x\r\n", 3, &done, nullptr);
+    type_char(L'Q');
+    EXPECT_TRUE(discard_mode);
+    EXPECT_EQ(text_of(Edit), L"");   // the answer is not typed
+}
+
+}  // namespace

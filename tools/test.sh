@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Builds both targets and runs every test headless under Wine on a private Xvfb.
+set -eu
+root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/tools/setup.sh"
+: "${TAVRO_BUILD:=$root/build}"
+"$root/tools/build.sh" x86_64 "$TAVRO_BUILD"
+"$root/tools/build.sh" i686 "$TAVRO_BUILD/i686"
+. "$root/tools/xvfb.sh"
+trap tavro_cleanup EXIT
+tavro_start_xvfb
+tavro_wine_prefix
+wineserver -p    # keep one server for the whole run
+cd "$TAVRO_BUILD"
+ctest --output-on-failure --timeout 600 "$@"

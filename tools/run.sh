@@ -22,5 +22,24 @@ if [ "$headless" = 0 ]; then
   exit 0
 fi
 
+# Headless: the demo starts Tavro, types a few commands and waits; we take the picture.
 shot="$TAVRO_BUILD/tavro-demo.png"
-"$TAVRO_BUILD/tests/tavro_demo.exe" --help >/dev/null 2>&1 || true
+ready="$TAVRO_BUILD/demo.ready"
+done_file="$TAVRO_BUILD/demo.done"
+rm -f "$ready" "$done_file" "$shot"
+"$root/tools/wine-exec.sh" "$TAVRO_BUILD/tests/tavro_demo.exe" --ready-file "$ready" --wait-file "$done_file" &
+demo=$!
+for _ in $(seq 1 1200); do
+  [ -f "$ready" ] && break
+  kill -0 "$demo" 2>/dev/null || break
+  sleep 0.1
+done
+if [ ! -f "$ready" ]; then
+  echo "run: the demo did not get Tavro ready" >&2
+  touch "$done_file"; wait "$demo" || true
+  exit 1
+fi
+import -window root "$shot"
+touch "$done_file"
+wait "$demo" || true
+echo "Screenshot of Tavro: $shot"

@@ -22,24 +22,12 @@ if [ "$headless" = 0 ]; then
   exit 0
 fi
 
-# Headless: the demo starts Tavro, types a few commands and waits; we take the picture.
+# Headless: the demo starts Tavro on a Wine virtual desktop, so the picture shows the whole
+# window with its frame, title bar and menu bar; it types a few commands and waits for us.
+. "$root/tools/photo.sh"
 shot="$TAVRO_BUILD/tavro-demo.png"
-ready="$TAVRO_BUILD/demo.ready"
-done_file="$TAVRO_BUILD/demo.done"
-rm -f "$ready" "$done_file" "$shot"
-"$root/tools/wine-exec.sh" "$TAVRO_BUILD/tests/tavro_demo.exe" --ready-file "$ready" --wait-file "$done_file" &
-demo=$!
-for _ in $(seq 1 1200); do
-  [ -f "$ready" ] && break
-  kill -0 "$demo" 2>/dev/null || break
-  sleep 0.1
-done
-if [ ! -f "$ready" ]; then
-  echo "run: the demo did not get Tavro ready" >&2
-  touch "$done_file"; wait "$demo" || true
+if ! tavro_photograph "$shot" "$TAVRO_BUILD/tests/tavro_demo.exe"; then
+  echo "run: no screenshot" >&2
   exit 1
 fi
-import -window root "$shot"
-touch "$done_file"
-wait "$demo" || true
 echo "Screenshot of Tavro: $shot"

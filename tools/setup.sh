@@ -17,6 +17,14 @@ have xdpyinfo || need+=(x11-utils)
 have import || need+=(imagemagick)
 [ -f /usr/src/googletest/CMakeLists.txt ] || need+=(googletest)
 [ -n "$(fc-list 2>/dev/null | grep -i 'DejaVu Sans Mono')" ] || need+=(fonts-dejavu-core)
+# The native sanitizer build and the fuzz targets: clang with its sanitizer runtimes and libFuzzer.
+have clang++ || need+=(clang)
+clang_major=$(clang++ -dumpversion 2>/dev/null | cut -d. -f1 || true)
+[ -f "$(clang++ -print-resource-dir 2>/dev/null || true)/lib/linux/libclang_rt.fuzzer-x86_64.a" ] ||
+  need+=("libclang-rt-${clang_major:-14}-dev")
+have chromium || need+=(chromium)   # renders the help page in the tests
+have zip || need+=(zip)             # make dist
+have xwininfo || need+=(x11-utils)  # screenshots find the virtual desktop window
 if [ ${#need[@]} -gt 0 ]; then
   echo "setup: installing ${need[*]}"
   sudo=""; [ "$(id -u)" -eq 0 ] || sudo=sudo

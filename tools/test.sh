@@ -6,6 +6,11 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 : "${TAVRO_BUILD:=$root/build}"
 "$root/tools/build.sh" x86_64 "$TAVRO_BUILD"
 "$root/tools/build.sh" i686 "$TAVRO_BUILD/i686"
+# The text logic natively, under AddressSanitizer and UndefinedBehaviorSanitizer.
+native=$TAVRO_BUILD/native
+cmake -S "$root/tests/native" -B "$native" -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+cmake --build "$native" -j "$(nproc)"
+(cd "$native" && ctest --output-on-failure --timeout 600)
 . "$root/tools/xvfb.sh"
 trap tavro_cleanup EXIT
 tavro_start_xvfb

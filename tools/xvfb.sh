@@ -33,6 +33,18 @@ tavro_wine_prefix() {
     wineboot -i >/dev/null 2>&1 || true
     wineserver -w
   fi
+  tavro_wine_fonts
+}
+
+# Wine has no "Lucida Console", Tavro's default face; without a replacement Wine falls back to
+# a proportional font. Map it to a fixed-pitch font from Debian's packages, once per prefix.
+tavro_wine_fonts() {
+  local marker="$WINEPREFIX/.tavro-fonts-1"
+  [ -f "$marker" ] && return 0
+  wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "Lucida Console" /t REG_SZ \
+    /d "DejaVu Sans Mono" /f >/dev/null 2>&1 || { echo "wine: could not map Lucida Console" >&2; return 0; }
+  wineserver -w
+  touch "$marker"
 }
 
 tavro_cleanup() {

@@ -181,6 +181,9 @@ static DWORD bytes_waiting(HANDLE pipe) {
 static void poll_slave() {
     DWORD last;
     do {
+        // The pager waiting for a key reads nothing: its waiting bytes must not keep the loop
+        // turning (it would spin, and for good once Main is gone).
+        if (paging_mode && lines_left == 0 && !discard_mode) return;
         available_count = last = bytes_waiting(stdout_read);
         if (last) {
             if (discard_mode) discard_output(); else read_slave_output(stdout_read);

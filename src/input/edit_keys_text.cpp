@@ -103,6 +103,8 @@ void select_word(const wchar_t* text, size_t length, const wchar_t* delimiters, 
     } else {
         while (p > 0 && !is_blank(text[p - 1]) && !is_delimiter(text[p - 1], delimiters)) p--;
         while (p < n && is_delimiter(text[p], delimiters)) p++;
+        // Clicked on delimiters: p has run past q; the selection must not come out reversed.
+        if (q < p) q = p;
         while (q > p && (is_blank(text[q - 1]) || is_delimiter(text[q - 1], delimiters))) q--;
         while (q < n && !is_blank(text[q]) && !is_delimiter(text[q], delimiters)) q++;
         if (p < n && (is_digit(text[p]) || text[p] == L'-') && q > 0 && is_digit(text[q - 1])) {

@@ -42,7 +42,9 @@ SlashAnswer slash_command() {
     }
 
     if (step.kind == SLASH_KIND_RULER) print_ruler();
-    else if (step.kind == SLASH_KIND_SYNC) sync_environments(command_buffer[0] != 0);
+    // The batch line always ends its own line: sent without one, it would run only after the
+    // sync had stopped waiting for its listing. An empty rest then just shows another prompt.
+    else if (step.kind == SLASH_KIND_SYNC) sync_environments(true);
     else if (step.kind == SLASH_KIND_HELP) print_to_output_pane(L"%s", SLASH_HELP_TEXT);
 
     compute_command_word();

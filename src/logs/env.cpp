@@ -40,9 +40,16 @@ void sync_environments(bool line_end) {
     if (build_sync_command(command, sizeof command / sizeof command[0], env_batch_name, env_data_name,
                            line_end) < 0)
         return;
+    // A listing left by an earlier sync must never be taken for this one.
+    DeleteFileW(env_data_name);
     send_to_slave(convert_for_slave(command));
     for (int i = 0; i < SYNC_TRIES; i++) {
         Sleep(SYNC_TRY_PAUSE_MS);
+        // Only once the slave has closed the file may it be read: a listing opened while it is
+        // still being written would lose the variables at its end.
+        HANDLE whole = CreateFileW(env_data_name, GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
+        if (whole == INVALID_HANDLE_VALUE) continue;
+        CloseHandle(whole);
         FILE* listing = _wfopen(env_data_name, L"r");
         if (listing) {
             apply_environment_listing(listing);

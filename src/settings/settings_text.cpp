@@ -213,6 +213,9 @@ bool macro_store_add_line(MacroStore* store, const wchar_t* line) {
     const wchar_t* tab = wmemchr(value, L'\t', n);
     if (!tab) return false;
     size_t name_length = (size_t)(tab - value);
+    // A short key ("5=") is written back as "%dMacro=": a line that would then no longer be read
+    // as one line is refused, as it is from the dialog.
+    if (n > MACRO_LINE_TEXT_MAX) return false;
     return store_macro(store, value, name_length, tab + 1, n - name_length - 1);
 }
 

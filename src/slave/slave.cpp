@@ -103,6 +103,12 @@ void start_slave() {
         close_pipes();
         return;
     }
+    // Only the slave's ends are inherited. Were ours inherited too, the slave and its children
+    // would hold the read ends of their own output: once we are gone, a child writing into a
+    // full pipe would wait for ever instead of failing.
+    SetHandleInformation(stdin_write, HANDLE_FLAG_INHERIT, 0);
+    SetHandleInformation(stdout_read, HANDLE_FLAG_INHERIT, 0);
+    SetHandleInformation(stderr_read, HANDLE_FLAG_INHERIT, 0);
 
     STARTUPINFOW si;
     GetStartupInfoW(&si);

@@ -732,3 +732,86 @@ void Tavro::print_diagnostics(const char* what) {
 }
 
 }  // namespace e2e
+
+// ---- Memory in Tavro's process, for rich-edit messages -----------------------------
+
+#include <richedit.h>
+
+namespace e2e {
+
+namespace {
+
+class RemoteBlock {
+public:
+    RemoteBlock(HANDLE process, size_t size) : process_(process) {
+        address_ = VirtualAllocEx(process, NULL, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    }
+    ~RemoteBlock() {
+        if (address_) VirtualFreeEx(process_, address_, 0, MEM_RELEASE);
+    }
+    RemoteBlock(const RemoteBlock&) = delete;
+    RemoteBlock& operator=(const RemoteBlock&) = delete;
+    bool valid() const { return address_ != NULL; }
+    char* at(size_t offset) const { return (char*)address_ + offset; }
+    bool write(size_t offset, const void* bytes, size_t n) const {
+        SIZE_T done = 0;
+        return WriteProcessMemory(process_, at(offset), bytes, n, &done) && done == n;
+    }
+    bool read(size_t offset, void* bytes, size_t n) const {
+        SIZE_T done = 0;
+        return ReadProcessMemory(process_, at(offset), bytes, n, &done) && done == n;
+    }
+
+private:
+    HANDLE process_;
+    void* address_ = NULL;
+};
+
+bool send_pane(Tavro& tavro, UINT message, WPARAM wparam, LPARAM lparam, DWORD_PTR* result) {
+    DWORD_PTR got = 0;
+    if (!tavro.pane() || !SendMessageTimeoutW(tavro.pane(), message, wparam, lparam, SMTO_NORMAL, 5000, &got))
+        return false;
+    if (result) *result = got;
+    return true;
+}
+
+}  // namespace
+
+bool pane_text_at_positions(Tavro& tavro, std::wstring* text) {
+    const size_t chars = 1 << 16;
+    RemoteBlock block(tavro.process(), sizeof(GETTEXTEX) + chars * 2);
+    if (!block.valid()) return false;
+    GETTEXTEX request = {};
+    request.cb = (DWORD)(chars * 2);
+    request.flags = GT_DEFAULT;
+    request.codepage = 1200;
+    DWORD_PTR got = 0;
+    if (!block.write(0, &request, sizeof request) ||
+        !send_pane(tavro, EM_GETTEXTEX, (WPARAM)block.at(0), (LPARAM)block.at(sizeof request), &got))
+        return false;
+    if (got >= chars) got = chars - 1;
+    std::vector<wchar_t> buffer(got + 1);
+    if (got && !block.read(sizeof request, buffer.data(), got * 2)) return false;
+    text->assign(buffer.data(), got);
+    return true;
+}
+
+bool pane_colour(Tavro& tavro, LONG from, LONG to, COLORREF* colour) {
+    RemoteBlock block(tavro.process(), sizeof(CHARRANGE) + sizeof(CHARFORMATW));
+    if (!block.valid()) return false;
+    CHARRANGE range = {from, to};
+    CHARFORMATW format = {};
+    format.cbSize = sizeof format;
+    if (!block.write(0, &range, sizeof range) || !block.write(sizeof range, &format, sizeof format)) return false;
+    if (!send_pane(tavro, EM_EXSETSEL, 0, (LPARAM)block.at(0), NULL) ||
+        !send_pane(tavro, EM_GETCHARFORMAT, SCF_SELECTION, (LPARAM)block.at(sizeof range), NULL) ||
+        !block.read(sizeof range, &format, sizeof format))
+        return false;
+    // Put the caret back at the end, where the next output goes anyway.
+    send_pane(tavro, EM_SETSEL, (WPARAM)-1, -1, NULL);
+    if (!(format.dwMask & CFM_COLOR) || (format.dwEffects & CFE_AUTOCOLOR)) return false;
+    *colour = format.crTextColor;
+    return true;
+}
+
+}  // namespace e2e

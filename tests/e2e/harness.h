@@ -173,3 +173,15 @@ private:
 };
 
 }  // namespace e2e
+
+namespace e2e {
+
+// Reading the pane through memory in Tavro's process (rich-edit messages carry pointers that
+// are not copied between processes). The text as the control counts positions: one "\r" per
+// line end.
+bool pane_text_at_positions(Tavro& tavro, std::wstring* text);
+// The text colour of the pane's characters from..to (end excluded); false when the range is
+// not of one colour or Tavro doesn't answer.
+bool pane_colour(Tavro& tavro, LONG from, LONG to, COLORREF* colour);
+
+}  // namespace e2e

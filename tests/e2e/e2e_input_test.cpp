@@ -1,0 +1,249 @@
+// The input line as a user drives it: typing that lands in it from the output pane, the
+// history keys (Up, Down, F3, F7 and the recall commands), and the slash commands.
+#include <gtest/gtest.h>
+#include "harness.h"
+
+using namespace e2e;
+
+static std::wstring unique_marker() {
+    static unsigned n;
+    return L"in" + std::to_wstring(GetCurrentProcessId()) + L"x" + std::to_wstring(GetTickCount()) + L"x" +
+           std::to_wstring(++n);
+}
+
+// Typed characters are posted, the text is asked for with a sent message, so it is polled.
+static bool wait_for_input(Tavro& tavro, const std::wstring& expected, DWORD timeout_ms = WAIT_MS) {
+    ULONGLONG deadline = GetTickCount64() + timeout_ms;
+    std::wstring now;
+    for (;;) {
+        now = tavro.input_text();
+        if (now == expected) return true;
+        if (GetTickCount64() >= deadline) break;
+        Sleep(POLL_MS);
+    }
+    printf("e2e: the input line holds \"%s\", not \"%s\"\n", to_utf8(now).c_str(), to_utf8(expected).c_str());
+    fflush(stdout);
+    return false;
+}
+
+// Everything posted before this has been handled once a character posted now has arrived.
+static bool settle(Tavro& tavro, const std::wstring& before) {
+    tavro.type_char(L'#');
+    bool ok = wait_for_input(tavro, before + L"#");
+    tavro.type_char(8);
+    return ok && wait_for_input(tavro, before);
+}
+
+class InputLine : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(tavro.start());
+        ASSERT_TRUE(tavro.wait_for_pane(tavro.first_prompt()));
+    }
+    Tavro tavro;
+};
+
+TEST_F(InputLine, CharactersSentToThePaneLandInTheInputLineAndEnterSubmits) {
+    std::wstring marker = unique_marker();
+    std::wstring line = L"echo " + marker;
+    for (wchar_t c : line) PostMessageW(tavro.pane(), WM_CHAR, (WPARAM)c, 1);
+    ASSERT_TRUE(wait_for_input(tavro, line));
+    // The output itself stays as it was: nothing typed is inserted into the pane.
+    EXPECT_EQ(count_occurrences(tavro.pane_text(), marker), 0u) << to_utf8(tavro.pane_text());
+    PostMessageW(tavro.pane(), WM_CHAR, 13, 1);
+    ASSERT_TRUE(tavro.wait_for_line(marker));
+    EXPECT_TRUE(wait_for_input(tavro, L""));
+}
+
+TEST_F(InputLine, UpAndDownWalkTheHistory) {
+    std::wstring first = L"echo " + unique_marker(), second = L"echo " + unique_marker();
+    ASSERT_TRUE(tavro.run_command(first));
+    ASSERT_TRUE(tavro.run_command(second));
+    tavro.press_key(VK_UP);
+    ASSERT_TRUE(wait_for_input(tavro, second));
+    tavro.press_key(VK_UP);
+    ASSERT_TRUE(wait_for_input(tavro, first));
+    // At the oldest entry Up changes nothing.
+    tavro.press_key(VK_UP);
+    ASSERT_TRUE(settle(tavro, first));
+    tavro.press_key(VK_DOWN);
+    ASSERT_TRUE(wait_for_input(tavro, second));
+    // Down from the newest entry empties the line.
+    tavro.press_key(VK_DOWN);
+    ASSERT_TRUE(wait_for_input(tavro, L""));
+    // A recalled line runs like a typed one.
+    tavro.press_key(VK_UP);
+    ASSERT_TRUE(wait_for_input(tavro, second));
+    tavro.press_enter();
+    ASSERT_TRUE(tavro.wait_for_pane_count(second.substr(5), 4));
+}
+
+TEST_F(InputLine, EnteringTheSameLineTwiceStoresItOnce) {
+    std::wstring older = L"echo " + unique_marker(), twice = L"echo " + unique_marker();
+    ASSERT_TRUE(tavro.run_command(older));
+    ASSERT_TRUE(tavro.run_command(twice));
+    ASSERT_TRUE(tavro.run_command(twice));
+    tavro.press_key(VK_UP);
+    ASSERT_TRUE(wait_for_input(tavro, twice));
+    tavro.press_key(VK_UP);
+    ASSERT_TRUE(wait_for_input(tavro, older));
+}
+
+TEST_F(InputLine, F3CompletesAPartialCommandFromThePreviousOne) {
+    ASSERT_TRUE(tavro.run_command(L"echo abcdef"));
+    tavro.type_text(L"echo abc");
+    ASSERT_TRUE(wait_for_input(tavro, L"echo abc"));
+    tavro.press_key(VK_F3);
+    ASSERT_TRUE(wait_for_input(tavro, L"echo abcdef"));
+    // Nothing is left to copy once the line is as long as the previous command.
+    tavro.press_key(VK_F3);
+    ASSERT_TRUE(settle(tavro, L"echo abcdef"));
+}
+
+TEST_F(InputLine, EscEmptiesTheLineAndTheHistoryStartsFromTheNewest) {
+    std::wstring older = L"echo " + unique_marker(), newer = L"echo " + unique_marker();
+    ASSERT_TRUE(tavro.run_command(older));
+    ASSERT_TRUE(tavro.run_command(newer));
+    tavro.press_key(VK_UP);
+    tavro.press_key(VK_UP);
+    ASSERT_TRUE(wait_for_input(tavro, older));
+    tavro.type_char(27);
+    ASSERT_TRUE(wait_for_input(tavro, L""));
+    tavro.press_key(VK_UP);
+    ASSERT_TRUE(wait_for_input(tavro, newer));
+}
+
+// ---- F7 and the recall commands -------------------------------------------------
+
+struct PopupSearch {
+    DWORD pid;
+    HWND found;
+};
+
+static BOOL CALLBACK match_popup(HWND window, LPARAM context) {
+    PopupSearch* search = (PopupSearch*)context;
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    wchar_t cls[16];
+    if (pid != search->pid || !IsWindowVisible(window) || !GetClassNameW(window, cls, 16)) return TRUE;
+    if (lstrcmpW(cls, L"#32768") != 0) return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
+// A popup menu of Tavro's on the screen.
+static HWND find_popup(DWORD pid) {
+    PopupSearch search{pid, NULL};
+    EnumWindows(match_popup, (LPARAM)&search);
+    return search.found;
+}
+
+static bool wait_popup(DWORD pid, bool shown, DWORD timeout_ms = WAIT_MS) {
+    ULONGLONG deadline = GetTickCount64() + timeout_ms;
+    for (;;) {
+        if ((find_popup(pid) != NULL) == shown) return true;
+        if (GetTickCount64() >= deadline) return false;
+        Sleep(POLL_MS);
+    }
+}
+
+TEST_F(InputLine, F7ShowsThePreviousCommandsAndALetterChoosesOne) {
+    std::wstring older = L"echo " + unique_marker(), newer = L"echo " + unique_marker();
+    ASSERT_TRUE(tavro.run_command(older));
+    ASSERT_TRUE(tavro.run_command(newer));
+    tavro.type_text(L"rem ");
+    ASSERT_TRUE(wait_for_input(tavro, L"rem "));
+    tavro.press_key(VK_F7);
+    ASSERT_TRUE(wait_popup(tavro.pid(), true)) << "no popup menu appeared";
+    HWND popup = find_popup(tavro.pid());
+    // The menu's loop takes the keys of Tavro's thread: B is the second newest entry.
+    PostMessageW(popup, WM_CHAR, L'b', 1);
+    ASSERT_TRUE(wait_popup(tavro.pid(), false)) << "the popup menu stayed";
+    // Inserted at the caret; the line keeps what was typed.
+    ASSERT_TRUE(wait_for_input(tavro, L"rem " + older));
+}
+
+TEST_F(InputLine, EscapeClosesTheF7PopupAndLeavesTheLineAlone) {
+    std::wstring only = L"echo " + unique_marker();
+    ASSERT_TRUE(tavro.run_command(only));
+    tavro.type_text(L"rem x");
+    ASSERT_TRUE(wait_for_input(tavro, L"rem x"));
+    tavro.press_key(VK_F7);
+    ASSERT_TRUE(wait_popup(tavro.pid(), true)) << "no popup menu appeared";
+    HWND popup = find_popup(tavro.pid());
+    PostMessageW(popup, WM_KEYDOWN, VK_ESCAPE, 1);
+    PostMessageW(popup, WM_KEYUP, VK_ESCAPE, 1 | (3u << 30));
+    ASSERT_TRUE(wait_popup(tavro.pid(), false)) << "the popup menu stayed";
+    ASSERT_TRUE(settle(tavro, L"rem x"));
+}
+
+TEST_F(InputLine, RecallCommandsInsertAnEntryAtTheCaretWithoutClearingTheLine) {
+    std::wstring older = L"echo " + unique_marker(), newer = L"echo " + unique_marker();
+    ASSERT_TRUE(tavro.run_command(older));
+    ASSERT_TRUE(tavro.run_command(newer));
+    tavro.type_text(L"rem ");
+    ASSERT_TRUE(wait_for_input(tavro, L"rem "));
+    PostMessageW(tavro.main_window(), WM_COMMAND, 200, 0);   // the newest entry
+    ASSERT_TRUE(wait_for_input(tavro, L"rem " + newer));
+    tavro.type_char(27);
+    ASSERT_TRUE(wait_for_input(tavro, L""));
+    PostMessageW(tavro.main_window(), WM_COMMAND, 201, 0);   // the one before it
+    ASSERT_TRUE(wait_for_input(tavro, older));
+    // The history cursor stays on the recalled entry: Down goes on from it.
+    tavro.press_key(VK_DOWN);
+    ASSERT_TRUE(wait_for_input(tavro, newer));
+}
+
+// ---- Slash commands ---------------------------------------------------------------
+
+class SlashCommands : public InputLine {};
+
+TEST_F(SlashCommands, HelpPrintsItsText) {
+    size_t prompts = count_occurrences(tavro.pane_text(), tavro.first_prompt());
+    tavro.type_line(L"/?");
+    ASSERT_TRUE(tavro.wait_for_line(L"/r\tprint a ruler across the screen"));
+    std::wstring pane = tavro.pane_text();
+    EXPECT_TRUE(has_line(pane, L"/?\tprint this help message")) << to_utf8(pane);
+    EXPECT_TRUE(has_line(pane, L"/u\tunset environemt variable in TAVRO & cmd - Usage is /u [env-variable-name]"))
+        << to_utf8(pane);
+    // Echoed with its blank; the empty rest goes to the slave, which answers with a prompt.
+    EXPECT_NE(pane.find(L"/? "), std::wstring::npos) << to_utf8(pane);
+    EXPECT_TRUE(tavro.wait_for_pane_count(tavro.first_prompt(), prompts + 1));
+}
+
+TEST_F(SlashCommands, RulerPrintsTheColumnNumbers) {
+    tavro.type_line(L"/r");
+    ASSERT_TRUE(tavro.wait_for_pane(L"12345678901234567890"));
+    std::wstring pane = tavro.pane_text();
+    EXPECT_NE(pane.find(L"/r "), std::wstring::npos) << to_utf8(pane);
+    // The tens line above it: nine blanks and the 1 of column ten.
+    EXPECT_NE(pane.find(L"         1         2"), std::wstring::npos) << to_utf8(pane);
+}
+
+TEST_F(SlashCommands, TabWidthIsEchoedAndTheRestOfTheLineRuns) {
+    size_t prompts = count_occurrences(tavro.pane_text(), tavro.first_prompt());
+    tavro.type_line(L"/8");
+    ASSERT_TRUE(tavro.wait_for_pane(L"/8 "));
+    ASSERT_TRUE(tavro.wait_for_pane_count(tavro.first_prompt(), prompts + 1));
+    // Several slash words on one line, the command after them still reaches the slave.
+    std::wstring marker = unique_marker();
+    tavro.type_line(L"/12 /x echo " + marker);
+    ASSERT_TRUE(tavro.wait_for_line(marker));
+    std::wstring pane = tavro.pane_text();
+    EXPECT_NE(pane.find(L"/12 /x "), std::wstring::npos) << to_utf8(pane);
+    EXPECT_TRUE(tavro.running());
+}
+
+TEST_F(SlashCommands, DoubleSlashStopsTheSlashPass) {
+    std::wstring marker = unique_marker();
+    // "//" is echoed and dropped; the rest reaches the slave unchanged.
+    tavro.type_line(L"// echo /c" + marker);
+    ASSERT_TRUE(tavro.wait_for_line(L"/c" + marker));
+    EXPECT_NE(tavro.pane_text().find(L"// "), std::wstring::npos) << to_utf8(tavro.pane_text());
+}
+
+TEST_F(SlashCommands, UnsetWithoutANameSendsTheUsageRemark) {
+    tavro.type_line(L"/u");
+    ASSERT_TRUE(tavro.wait_for_pane(L"rem\t\tError: Usage is /u [environ-valiable]"));
+    EXPECT_TRUE(tavro.running());
+}

@@ -1,0 +1,227 @@
+// The output log, the error log and environment sync, driven through Main's commands and the
+// input line.
+#include <gtest/gtest.h>
+#include "harness.h"
+
+using namespace e2e;
+
+static std::wstring unique_marker() {
+    static unsigned n;
+    return L"lg" + std::to_wstring(GetCurrentProcessId()) + L"x" + std::to_wstring(GetTickCount()) + L"x" +
+           std::to_wstring(++n);
+}
+
+enum { CMD_LOG_ERRORS = 2, CMD_VIEW_ERRORS = 3, CMD_STOP_LOGGING = 7, CMD_OPEN_OUTPUT_LOG = 8, CMD_SYNC_ENV = 34 };
+
+static bool wait_title_without(Tavro& tavro, const std::wstring& needle, DWORD timeout_ms = WAIT_MS) {
+    ULONGLONG deadline = GetTickCount64() + timeout_ms;
+    for (;;) {
+        std::wstring title = tavro.title();
+        if (!title.empty() && title.find(needle) == std::wstring::npos) return true;
+        if (GetTickCount64() >= deadline) break;
+        Sleep(POLL_MS);
+    }
+    printf("e2e: the title still holds \"%s\": \"%s\"\n", to_utf8(needle).c_str(), to_utf8(tavro.title()).c_str());
+    fflush(stdout);
+    return false;
+}
+
+// A wide string in Tavro's memory, for a command whose lParam points to text.
+class RemoteText {
+public:
+    RemoteText(HANDLE process, const wchar_t* text) : process_(process) {
+        SIZE_T bytes = (wcslen(text) + 1) * sizeof(wchar_t);
+        address_ = VirtualAllocEx(process, NULL, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+        SIZE_T wrote = 0;
+        if (address_ && !WriteProcessMemory(process, address_, text, bytes, &wrote)) address_ = NULL;
+    }
+    ~RemoteText() {
+        if (address_) VirtualFreeEx(process_, address_, 0, MEM_RELEASE);
+    }
+    LPARAM pointer() const { return (LPARAM)address_; }
+    bool valid() const { return address_ != NULL; }
+
+private:
+    HANDLE process_;
+    void* address_;
+};
+
+static size_t find_in(const std::string& bytes, const std::string& needle, size_t from = 0) {
+    return bytes.find(needle, from);
+}
+
+// ---- Output log ----------------------------------------------------------------------
+
+TEST(OutputLog, CapturesWhatThePaneShowsBetweenItsBanners) {
+    Tavro tavro;
+    ASSERT_TRUE(tavro.start());
+    ASSERT_TRUE(tavro.wait_for_pane(tavro.first_prompt()));
+    // FileLog is left at its default, base + ".log". Text left there from before must go: the
+    // mode "wb" starts the file afresh.
+    std::wstring default_log = tavro.path_in_folder(L"tavro.log");
+    ASSERT_TRUE(write_file(default_log, "old text\r\n"));
+    ASSERT_TRUE(tavro.run_command(L"echo before-" + unique_marker()));
+    RemoteText mode(tavro.process(), L"wb");
+    ASSERT_TRUE(mode.valid());
+    DWORD_PTR result = 0;
+    ASSERT_TRUE(SendMessageTimeoutW(tavro.main_window(), WM_COMMAND, CMD_OPEN_OUTPUT_LOG, mode.pointer(), SMTO_NORMAL,
+                                    WAIT_MS, &result));
+    ASSERT_TRUE(tavro.wait_for_title(L"Logging output"));
+    std::wstring marker = unique_marker();
+    ASSERT_TRUE(tavro.run_command(L"echo " + marker));
+    PostMessageW(tavro.main_window(), WM_COMMAND, CMD_STOP_LOGGING, 0);
+    ASSERT_TRUE(wait_title_without(tavro, L"Logging output"));
+    std::string after = "after-" + to_utf8(unique_marker());
+    ASSERT_TRUE(tavro.run_command(utf16(("echo " + after).c_str())));
+
+    std::string bytes;
+    ASSERT_TRUE(read_file(default_log, &bytes));
+    size_t begun = find_in(bytes, "++Logging begun at ");
+    size_t output = find_in(bytes, "\r\n" + to_utf8(marker) + "\r\n");
+    size_t ended = find_in(bytes, "--Logging ended at ");
+    ASSERT_EQ(begun, 0u) << bytes;
+    ASSERT_NE(output, std::string::npos) << bytes;
+    ASSERT_NE(ended, std::string::npos) << bytes;
+    EXPECT_LT(output, ended) << bytes;
+    // "++Logging begun at MM/DD/YY HH:MM:SS++", the end banner likewise, each a line of its own.
+    EXPECT_EQ(bytes.compare(begun + 19 + 17, 4, "++\r\n"), 0) << bytes;
+    EXPECT_EQ(bytes.compare(ended + 19 + 17, 4, "--\r\n"), 0) << bytes;
+    EXPECT_EQ(bytes.size(), ended + 19 + 17 + 4) << bytes;
+    // Nothing from before the start or after the stop.
+    EXPECT_EQ(find_in(bytes, "before-"), std::string::npos) << bytes;
+    EXPECT_EQ(find_in(bytes, after), std::string::npos) << bytes;
+    EXPECT_EQ(find_in(bytes, "old text"), std::string::npos) << bytes;
+}
+
+// ---- Error log -------------------------------------------------------------------------
+
+TEST(ErrorLog, HoldsTheSlavesStandardErrorAndViewErrorsPrintsIt) {
+    Tavro tavro;
+    StartOptions options;
+    options.extra_settings = "ErrorLog=1\n[Fonts]\nHighlightErrs=1\n";
+    ASSERT_TRUE(tavro.start(options));
+    ASSERT_TRUE(tavro.wait_for_pane(tavro.first_prompt()));
+    ASSERT_TRUE(tavro.wait_for_title(L"Logging stderr"));
+    const std::wstring error = L"The system cannot find the path specified.";
+    ASSERT_TRUE(tavro.run_command(L"cd zq-missing-" + unique_marker()));
+    ASSERT_TRUE(tavro.wait_for_pane(error));
+    size_t prompts = count_occurrences(tavro.pane_text(), tavro.first_prompt());
+
+    PostMessageW(tavro.main_window(), WM_COMMAND, CMD_VIEW_ERRORS, 0);
+    ASSERT_TRUE(tavro.wait_for_pane(L"\tError Log"));
+    ASSERT_TRUE(tavro.wait_for_pane_count(error, 2));
+    // The log's text and then a prompt line of Tavro's own.
+    ASSERT_TRUE(tavro.wait_for_pane_count(tavro.first_prompt(), prompts + 1));
+    std::wstring pane = tavro.pane_text();
+    size_t header = pane.find(L"\tError Log");
+    EXPECT_NE(pane.find(error, header), std::wstring::npos) << to_utf8(pane);
+
+    // Log Errors turns it off, which closes the file with its end banner.
+    PostMessageW(tavro.main_window(), WM_COMMAND, CMD_LOG_ERRORS, 0);
+    ASSERT_TRUE(wait_title_without(tavro, L"Logging stderr"));
+    std::string bytes;
+    ASSERT_TRUE(read_file(tavro.path_in_folder(L"tavro.err"), &bytes));
+    EXPECT_EQ(find_in(bytes, "++Error Logging begun at "), 0u) << bytes;
+    size_t raw = find_in(bytes, to_utf8(error) + "\r\n");
+    size_t ended = find_in(bytes, "--Error Logging ended at ");
+    ASSERT_NE(raw, std::string::npos) << bytes;
+    ASSERT_NE(ended, std::string::npos) << bytes;
+    EXPECT_LT(raw, ended) << bytes;
+    // Only standard error: the echo of the command is not in it.
+    EXPECT_EQ(find_in(bytes, "zq-missing-"), std::string::npos) << bytes;
+}
+
+TEST(ErrorLog, ViewErrorsWithoutALogSaysSo) {
+    Tavro tavro;
+    ASSERT_TRUE(tavro.start());
+    ASSERT_TRUE(tavro.wait_for_pane(tavro.first_prompt()));
+    PostMessageW(tavro.main_window(), WM_COMMAND, CMD_VIEW_ERRORS, 0);
+    ASSERT_TRUE(tavro.wait_for_pane(L"File not found: " + tavro.path_in_folder(L"tavro.err")));
+    EXPECT_EQ(tavro.pane_text().find(L"\tError Log"), std::wstring::npos);
+}
+
+// ---- Environment sync ------------------------------------------------------------------
+
+// cmd.exe is on the bypass list, so "cmd /c ..." runs directly from Tavro with Tavro's environment.
+static StartOptions with_bypassed_cmd() {
+    StartOptions options;
+    options.extra_settings = "[Cmd Commands]\nNoCmd=cmd,\n";
+    return options;
+}
+
+static bool install_environment_batch(const Tavro& tavro) {
+    std::wstring from = bin_folder() + L"\\tavroEnv.bat";
+    if (CopyFileW(from.c_str(), tavro.path_in_folder(L"tavroEnv.bat").c_str(), FALSE)) return true;
+    printf("e2e: cannot copy %s (error %lu)\n", to_utf8(from).c_str(), (unsigned long)GetLastError());
+    return false;
+}
+
+// What TAVROTEST reads as in Tavro's own environment, seen by a cmd.exe it starts itself.
+static std::string tavro_sees(Tavro& tavro, const wchar_t* file) {
+    std::wstring path = tavro.path_in_folder(file);
+    DeleteFileW(path.c_str());
+    tavro.type_line(std::wstring(L"cmd /c echo %TAVROTEST%> ") + file);
+    std::string bytes;
+    if (!wait_for_file(path, WAIT_MS)) return "(no file)";
+    // The file exists once cmd.exe opened it; its text follows.
+    ULONGLONG deadline = GetTickCount64() + WAIT_MS;
+    while (read_file(path, &bytes) && bytes.find('\n') == std::string::npos && GetTickCount64() < deadline)
+        Sleep(POLL_MS);
+    while (!bytes.empty() && (unsigned char)bytes.back() <= ' ') bytes.pop_back();
+    return bytes;
+}
+
+TEST(EnvironmentSync, CopiesTheSlavesVariablesIntoTavroAndUnsetRemovesThemFromBoth) {
+    Tavro tavro;
+    ASSERT_TRUE(tavro.start(with_bypassed_cmd()));
+    ASSERT_TRUE(install_environment_batch(tavro));
+    ASSERT_TRUE(tavro.wait_for_pane(tavro.first_prompt()));
+    EXPECT_EQ(tavro_sees(tavro, L"envcheck0.txt"), "%TAVROTEST%");
+    ASSERT_TRUE(tavro.run_command(L"set TAVROTEST=hello"));
+
+    // On a loaded machine the slave may take longer than the sync waits for its listing; the
+    // sync is then repeated once the slave is back at its prompt.
+    std::string seen;
+    int attempts = 0;
+    for (int attempt = 1; attempt <= 4 && seen != "hello"; attempt++) {
+        attempts = attempt;
+        size_t prompts = count_occurrences(tavro.pane_text(), tavro.first_prompt());
+        PostMessageW(tavro.main_window(), WM_COMMAND, CMD_SYNC_ENV, 0);
+        ASSERT_TRUE(tavro.wait_for_pane_count(tavro.first_prompt(), prompts + 1));
+        ASSERT_TRUE(wait_for_file(tavro.path_in_folder(L"tavroEnv.dat")));
+        seen = tavro_sees(tavro, (L"envcheck" + std::to_wstring(attempt) + L".txt").c_str());
+    }
+    EXPECT_EQ(seen, "hello");
+    printf("e2e: Tavro saw the variable after %s sync(s)\n", std::to_string(attempts).c_str());
+    std::string listing;
+    ASSERT_TRUE(read_file(tavro.path_in_folder(L"tavroEnv.dat"), &listing));
+    EXPECT_NE(listing.find("TAVROTEST=hello"), std::string::npos) << listing;
+
+    // "/u" removes it from Tavro and has the slave remove it too.
+    size_t prompts = count_occurrences(tavro.pane_text(), tavro.first_prompt());
+    tavro.type_line(L"/u TAVROTEST");
+    ASSERT_TRUE(tavro.wait_for_pane(tavro.first_prompt() + L"set TAVROTEST="));
+    ASSERT_TRUE(tavro.wait_for_pane_count(tavro.first_prompt(), prompts + 1));
+    EXPECT_EQ(tavro_sees(tavro, L"envcheck9.txt"), "%TAVROTEST%");
+    std::wstring marker = unique_marker();
+    ASSERT_TRUE(tavro.run_command(L"echo " + marker + L"%TAVROTEST%"));
+    EXPECT_TRUE(has_line(tavro.pane_text(), marker + L"%TAVROTEST%")) << to_utf8(tavro.pane_text());
+}
+
+TEST(EnvironmentSync, SlashEReadsTheListingThatTheSlaveWrites) {
+    Tavro tavro;
+    ASSERT_TRUE(tavro.start(with_bypassed_cmd()));
+    ASSERT_TRUE(install_environment_batch(tavro));
+    ASSERT_TRUE(tavro.wait_for_pane(tavro.first_prompt()));
+    ASSERT_TRUE(tavro.run_command(L"set TAVROTEST=hello"));
+    // The sync waits about a second for the listing; on a loaded machine the slave may need
+    // longer, and the sync is then repeated.
+    std::string seen;
+    for (int attempt = 1; attempt <= 4 && seen != "hello"; attempt++) {
+        size_t prompts = count_occurrences(tavro.pane_text(), tavro.first_prompt());
+        tavro.type_line(L"/e");
+        ASSERT_TRUE(tavro.wait_for_pane_count(tavro.first_prompt(), prompts + 1));
+        seen = tavro_sees(tavro, (L"envcheck" + std::to_wstring(attempt) + L".txt").c_str());
+    }
+    EXPECT_EQ(seen, "hello");
+}

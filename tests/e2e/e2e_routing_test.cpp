@@ -1,0 +1,347 @@
+// Where a submitted line goes (the pane itself, the shell, a program started directly, a
+// separate cmd, the slave), the input line's keys that act on the slave (Ctrl+C, Ctrl+S) and
+// two View commands, driven through Tavro's windows with pipecmd as the slave.
+#include <gtest/gtest.h>
+#include <functional>
+#include "harness.h"
+
+using namespace e2e;
+
+namespace {
+
+const COLORREF NORMAL_COLOUR = 0x404040;   // ColorText
+const COLORREF BYPASS_COLOUR = 0xC08000;   // DoItText, not the default green
+
+std::wstring unique_marker() {
+    static unsigned n;
+    return L"e2e-route-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(GetTickCount()) + L"-" +
+           std::to_wstring(++n);
+}
+
+std::string list_settings() {
+    return "[Fonts]\nDoItText=" + std::to_string((unsigned long)BYPASS_COLOUR) +
+           "\nColorText=" + std::to_string((unsigned long)NORMAL_COLOUR) +
+           "\n[Cmd Commands]\nNoCmd=cmd,\nCmdAndQuit=echo,\n";
+}
+
+bool start_at_prompt(Tavro& tavro, const std::string& extra_settings = std::string()) {
+    StartOptions options;
+    options.extra_settings = extra_settings;
+    return tavro.start(options) && tavro.wait_for_pane(tavro.first_prompt());
+}
+
+bool wait_until(Tavro& tavro, const std::function<bool()>& done, const char* what, DWORD timeout_ms = WAIT_MS) {
+    ULONGLONG deadline = GetTickCount64() + timeout_ms;
+    for (;;) {
+        if (done()) return true;
+        if (!tavro.running() || GetTickCount64() >= deadline) break;
+        Sleep(POLL_MS);
+    }
+    tavro.print_diagnostics((std::string("gave up waiting for ") + what).c_str());
+    return false;
+}
+
+std::wstring prompt_display_text(Tavro& tavro) {
+    wchar_t text[64] = {};
+    DWORD_PTR got = 0;
+    if (!SendMessageTimeoutW(tavro.prompt_display(), WM_GETTEXT, 64, (LPARAM)text, SMTO_NORMAL, 5000, &got))
+        return L"(no answer)";
+    return std::wstring(text, got < 64 ? got : 63);
+}
+
+bool ends_with(const std::wstring& text, const std::wstring& tail) {
+    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+// A fresh prompt: one more "==> " than before, and the pane ends with the prompt.
+bool wait_for_fresh_prompt(Tavro& tavro, size_t prompts_before, DWORD timeout_ms = WAIT_MS) {
+    return wait_until(tavro,
+                      [&] {
+                          std::wstring pane = tavro.pane_text();
+                          return count_occurrences(pane, L"==> ") > prompts_before && ends_with(pane, L"> ");
+                      },
+                      "a fresh prompt", timeout_ms);
+}
+
+// Waits for a file that another process writes, until it holds the needle.
+bool wait_for_file_text(const std::wstring& path, const std::string& needle, std::string* bytes) {
+    ULONGLONG deadline = GetTickCount64() + 60000;
+    for (;;) {
+        if (read_file(path, bytes) && bytes->find(needle) != std::string::npos) return true;
+        if (GetTickCount64() >= deadline) break;
+        Sleep(POLL_MS);
+    }
+    printf("e2e: %s does not hold \"%s\" (it holds \"%s\")\n", to_utf8(path).c_str(), needle.c_str(), bytes->c_str());
+    return false;
+}
+
+std::vector<DWORD> pipecmd_slaves(const Tavro& tavro) {
+    std::vector<DWORD> pids;
+    for (const ProcessEntry& p : tavro.slaves())
+        if (lower_ascii(p.exe) == L"pipecmd.exe") pids.push_back(p.pid);
+    return pids;
+}
+
+DWORD the_slave(const Tavro& tavro) {
+    std::vector<DWORD> pids = pipecmd_slaves(tavro);
+    EXPECT_EQ(pids.size(), 1u);
+    return pids.empty() ? 0 : pids[0];
+}
+
+}  // namespace
+
+// ---- cls -----------------------------------------------------------------------
+
+TEST(Routing, ClsClearsThePaneAndCapitalClsGoesToTheSlave) {
+    Tavro tavro;
+    ASSERT_TRUE(start_at_prompt(tavro));
+    std::wstring marker = unique_marker();
+    ASSERT_TRUE(tavro.run_command(L"echo " + marker));
+    ASSERT_TRUE(has_line(tavro.pane_text(), marker));
+
+    tavro.type_line(L"cls");
+    // Emptied, then the slave answers the line feed it was sent with a fresh prompt.
+    ASSERT_TRUE(wait_until(tavro,
+                           [&] {
+                               std::wstring pane = tavro.pane_text();
+                               return pane.find(marker) == std::wstring::npos && ends_with(pane, tavro.first_prompt());
+                           },
+                           "the cleared pane with a prompt"));
+    std::wstring pane = tavro.pane_text();
+    EXPECT_EQ(pane.find(L"Connected to "), std::wstring::npos) << to_utf8(pane);
+    EXPECT_EQ(pane.find(L"cls"), std::wstring::npos) << "the slave saw cls: " << to_utf8(pane);
+    EXPECT_EQ(count_occurrences(pane, L"==> "), 1u) << to_utf8(pane);
+
+    // Another case is not the pane's: the slave echoes it.
+    ASSERT_TRUE(tavro.run_command(L"CLS"));
+    pane = tavro.pane_text();
+    EXPECT_NE(pane.find(tavro.first_prompt() + L"CLS\r"), std::wstring::npos) << to_utf8(pane);
+    // And "cls" with more after it goes to the slave as well.
+    ASSERT_TRUE(tavro.run_command(L"cls " + marker));
+    EXPECT_NE(tavro.pane_text().find(tavro.first_prompt() + L"cls " + marker), std::wstring::npos);
+}
+
+// ---- The shell -------------------------------------------------------------------
+
+TEST(Routing, AnHttpsAddressGoesToTheShellAndTheSlaveOnlyGetsALineEnd) {
+    Tavro tavro;
+    ASSERT_TRUE(start_at_prompt(tavro));
+    std::wstring address = L"https://e2e.invalid/" + unique_marker();
+    size_t prompts = count_occurrences(tavro.pane_text(), L"==> ");
+    tavro.type_line(address);
+    ASSERT_TRUE(tavro.wait_for_pane(address));
+    ASSERT_TRUE(wait_for_fresh_prompt(tavro, prompts, 60000));
+    std::wstring pane = tavro.pane_text();
+    size_t at = pane.find(address);
+    ASSERT_NE(at, std::wstring::npos);
+    // Echoed directly behind the prompt; the slave itself never saw the address, so only the
+    // shell's failure (when there is one) and the fresh prompt follow it.
+    EXPECT_EQ(pane.rfind(tavro.first_prompt(), at), at - tavro.first_prompt().size()) << to_utf8(pane);
+    size_t next_prompt = pane.find(L"==> ", at);
+    ASSERT_NE(next_prompt, std::wstring::npos);
+    std::wstring between = pane.substr(at + address.size(), next_prompt - at - address.size());
+    size_t first = between.find_first_not_of(L" \r\n");
+    if (first != std::wstring::npos) {
+        EXPECT_EQ(between.compare(first, 5, L"Error"), 0) << to_utf8(between);
+        EXPECT_NE(between.find(L"\nError"), std::wstring::npos) << to_utf8(between);
+    }
+    EXPECT_EQ(count_occurrences(pane, address), 1u) << to_utf8(pane);
+}
+
+// ---- Bypass and separate cmd -----------------------------------------------------
+// The slave's environment gets a variable that Tavro's own doesn't have: a command that the
+// slave ran would see it.
+
+class RoutingLists : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(start_at_prompt(tavro, list_settings()));
+        ASSERT_TRUE(tavro.run_command(L"set E2E_WHO=slave"));
+    }
+    Tavro tavro;
+};
+
+TEST_F(RoutingLists, ANoCmdCommandRunsDirectlyEchoedInTheBypassColour) {
+    const std::wstring command = L"cmd /c echo [%E2E_WHO%] > bypass.txt";
+    size_t prompts = count_occurrences(tavro.pane_text(), L"==> ");
+    tavro.type_line(command);
+    std::string bytes;
+    ASSERT_TRUE(wait_for_file_text(tavro.path_in_folder(L"bypass.txt"), "]", &bytes));
+    EXPECT_EQ(bytes.find("slave"), std::string::npos) << "run by the slave: " << bytes;
+    ASSERT_TRUE(wait_for_fresh_prompt(tavro, prompts));
+
+    std::wstring text;
+    ASSERT_TRUE(pane_text_at_positions(tavro, &text));
+    size_t echo = text.find(command);
+    ASSERT_NE(echo, std::wstring::npos) << to_utf8(text);
+    EXPECT_EQ(text.find(command, echo + 1), std::wstring::npos) << "echoed twice: " << to_utf8(text);
+    size_t prompt = text.rfind(tavro.first_prompt(), echo);
+    ASSERT_EQ(prompt + tavro.first_prompt().size(), echo) << to_utf8(text);
+    COLORREF colour = 0;
+    ASSERT_TRUE(pane_colour(tavro, (LONG)echo, (LONG)(echo + command.size()), &colour));
+    EXPECT_EQ(colour, BYPASS_COLOUR);
+    ASSERT_TRUE(pane_colour(tavro, (LONG)prompt, (LONG)echo, &colour));
+    EXPECT_EQ(colour, NORMAL_COLOUR);
+    // The prompt after it is back to the normal colour.
+    size_t next = text.find(tavro.first_prompt(), echo);
+    ASSERT_NE(next, std::wstring::npos) << to_utf8(text);
+    ASSERT_TRUE(pane_colour(tavro, (LONG)next, (LONG)(next + tavro.first_prompt().size()), &colour));
+    EXPECT_EQ(colour, NORMAL_COLOUR);
+}
+
+TEST_F(RoutingLists, ACmdAndQuitCommandRunsInASeparateCmd) {
+    const std::wstring command = L"echo [%E2E_WHO%] > sep.txt";
+    size_t prompts = count_occurrences(tavro.pane_text(), L"==> ");
+    tavro.type_line(command);
+    std::string bytes;
+    ASSERT_TRUE(wait_for_file_text(tavro.path_in_folder(L"sep.txt"), "]", &bytes));
+    EXPECT_EQ(bytes.find("slave"), std::string::npos) << "run by the slave: " << bytes;
+    ASSERT_TRUE(wait_for_fresh_prompt(tavro, prompts));
+
+    std::wstring text;
+    ASSERT_TRUE(pane_text_at_positions(tavro, &text));
+    // Echoed directly behind the prompt, once, and the slave's answer to its line end follows.
+    size_t echo = text.find(command);
+    ASSERT_NE(echo, std::wstring::npos) << to_utf8(text);
+    EXPECT_EQ(text.find(command, echo + 1), std::wstring::npos) << "echoed twice: " << to_utf8(text);
+    EXPECT_EQ(text.rfind(tavro.first_prompt(), echo) + tavro.first_prompt().size(), echo) << to_utf8(text);
+    EXPECT_EQ(text.compare(echo + command.size(), 1 + tavro.first_prompt().size(), L"\r" + tavro.first_prompt()), 0)
+        << to_utf8(text);
+    COLORREF colour = 0;
+    ASSERT_TRUE(pane_colour(tavro, (LONG)echo, (LONG)(echo + command.size()), &colour));
+    EXPECT_EQ(colour, NORMAL_COLOUR);
+}
+
+// ---- Keys that act on the slave --------------------------------------------------
+
+TEST(RoutingKeys, CtrlCAsksFirstAndYesInterruptsWithANewSlave) {
+    Tavro tavro;
+    ASSERT_TRUE(start_at_prompt(tavro));
+    DWORD old_slave = the_slave(tavro);
+    ASSERT_NE(old_slave, 0u);
+
+    // No leaves everything as it was.
+    tavro.type_char(3);
+    HWND dialog = wait_for_dialog(tavro.pid());
+    ASSERT_TRUE(dialog);
+    EXPECT_EQ(dialog_caption(dialog), L"Tavro: Interrupt?");
+    EXPECT_NE(dialog_text(dialog).find(L"Terminate command?"), std::wstring::npos) << to_utf8(dialog_text(dialog));
+    ASSERT_TRUE(press_button(dialog, L"No"));
+    ASSERT_TRUE(wait_until(tavro, [&] { return find_dialog(tavro.pid()) == NULL; }, "the box to close"));
+    std::wstring marker = unique_marker();
+    ASSERT_TRUE(tavro.run_command(L"echo " + marker));
+    EXPECT_EQ(tavro.pane_text().find(L"**INTERRUPTED**"), std::wstring::npos);
+    EXPECT_EQ(the_slave(tavro), old_slave);
+    EXPECT_EQ(tavro.input_text(), L"");
+
+    Process old_process(old_slave);
+    tavro.type_char(3);
+    dialog = wait_for_dialog(tavro.pid());
+    ASSERT_TRUE(dialog);
+    ASSERT_TRUE(press_button(dialog, L"Yes"));
+    ASSERT_TRUE(tavro.wait_for_pane(L"\t**INTERRUPTED**"));
+    EXPECT_TRUE(old_process.wait_end(WAIT_MS)) << "the old slave still runs";
+    DWORD new_slave = 0;
+    ASSERT_TRUE(wait_until(tavro,
+                           [&] {
+                               std::vector<DWORD> pids = pipecmd_slaves(tavro);
+                               new_slave = pids.size() == 1 && pids[0] != old_slave ? pids[0] : 0;
+                               return new_slave != 0;
+                           },
+                           "a new slave"));
+    // The new slave shows its prompt after the notice and takes commands.
+    ASSERT_TRUE(wait_until(tavro,
+                           [&] {
+                               std::wstring pane = tavro.pane_text();
+                               size_t notice = pane.rfind(L"**INTERRUPTED**");
+                               return notice != std::wstring::npos &&
+                                      pane.find(tavro.first_prompt(), notice) != std::wstring::npos;
+                           },
+                           "a prompt after the notice", 60000));
+    std::wstring second = unique_marker();
+    ASSERT_TRUE(tavro.run_command(L"echo " + second, 60000));
+    EXPECT_TRUE(has_line(tavro.pane_text(), second));
+    EXPECT_EQ(pipecmd_slaves(tavro).size(), 1u);
+}
+
+TEST(RoutingKeys, CtrlSPausesAndTheNextKeyResumesWithoutBeingTyped) {
+    Tavro tavro;
+    ASSERT_TRUE(start_at_prompt(tavro));
+    ASSERT_EQ(prompt_display_text(tavro), L">");
+
+    tavro.type_char(19);
+    ASSERT_TRUE(wait_until(tavro, [&] { return prompt_display_text(tavro) == L"\u00a7"; }, "the pause mark"));
+    tavro.type_char(L'a');
+    ASSERT_TRUE(wait_until(tavro, [&] { return prompt_display_text(tavro) == L">"; }, "the pause to end"));
+    EXPECT_EQ(tavro.input_text(), L"");
+    // Typing goes on as usual once resumed.
+    tavro.type_char(L'b');
+    ASSERT_TRUE(wait_until(tavro, [&] { return tavro.input_text() == L"b"; }, "the typed character"));
+    tavro.type_char(27);
+    ASSERT_TRUE(wait_until(tavro, [&] { return tavro.input_text().empty(); }, "an empty input line"));
+
+    // Enter while paused only resumes: nothing is submitted.
+    std::wstring marker = unique_marker();
+    tavro.type_text(L"echo " + marker);
+    ASSERT_TRUE(wait_until(tavro, [&] { return tavro.input_text() == L"echo " + marker; }, "the typed line"));
+    tavro.type_char(19);
+    ASSERT_TRUE(wait_until(tavro, [&] { return prompt_display_text(tavro) == L"\u00a7"; }, "the pause mark"));
+    tavro.press_enter();
+    ASSERT_TRUE(wait_until(tavro, [&] { return prompt_display_text(tavro) == L">"; }, "the pause to end"));
+    EXPECT_EQ(tavro.input_text(), L"echo " + marker);
+    // The next Enter submits the line; the earlier one had not.
+    tavro.press_enter();
+    ASSERT_TRUE(tavro.wait_for_line(marker));
+    EXPECT_EQ(count_occurrences(tavro.pane_text(), L"> echo " + marker), 1u) << to_utf8(tavro.pane_text());
+}
+
+// ---- View commands ---------------------------------------------------------------
+
+TEST(RoutingMenus, ShowMenuHidesTheMenuBarWithAHintAndShowsItAgain) {
+    Tavro tavro;
+    ASSERT_TRUE(start_at_prompt(tavro));
+    ASSERT_TRUE(GetMenu(tavro.main_window()) != NULL);
+    const std::wstring hint = L"You can always access the menus via Alt+F, Alt+E, Alt+V and Alt+H.";
+
+    PostMessageW(tavro.main_window(), WM_COMMAND, 49, 0);
+    ASSERT_TRUE(wait_until(tavro, [&] { return GetMenu(tavro.main_window()) == NULL; }, "the menu bar to go"));
+    ASSERT_TRUE(tavro.wait_for_pane(hint));
+    // The hint is followed by a prompt of the current folder.
+    ASSERT_TRUE(tavro.wait_for_pane(hint + L"\r\n\r\n" + tavro.first_prompt()));
+    EXPECT_EQ(count_occurrences(tavro.pane_text(), hint), 1u);
+
+    PostMessageW(tavro.main_window(), WM_COMMAND, 49, 0);
+    ASSERT_TRUE(wait_until(tavro, [&] { return GetMenu(tavro.main_window()) != NULL; }, "the menu bar to come back"));
+    // Showing it prints nothing more.
+    std::wstring marker = unique_marker();
+    ASSERT_TRUE(tavro.run_command(L"echo " + marker));
+    EXPECT_EQ(count_occurrences(tavro.pane_text(), hint), 1u);
+    EXPECT_TRUE(has_line(tavro.pane_text(), marker));
+}
+
+TEST(RoutingMenus, PropertiesShowTheGridAndTheSlavesPid) {
+    Tavro tavro;
+    ASSERT_TRUE(start_at_prompt(tavro));
+    DWORD slave = the_slave(tavro);
+    ASSERT_NE(slave, 0u);
+
+    PostMessageW(tavro.main_window(), WM_COMMAND, 47, 0);
+    HWND dialog = wait_for_dialog(tavro.pid());
+    ASSERT_TRUE(dialog);
+    EXPECT_EQ(dialog_caption(dialog), L"Tavro Properties");
+    std::wstring text = dialog_text(dialog);
+    EXPECT_NE(text.find(L" characters by "), std::wstring::npos) << to_utf8(text);
+    EXPECT_NE(text.find(L"CMD's pid = " + std::to_wstring(slave)), std::wstring::npos) << to_utf8(text);
+    // The grid is real: some columns by some lines.
+    size_t by = text.find(L" characters by ");
+    if (by != std::wstring::npos) {
+        size_t line_start = text.find_last_of(L'\n', by);
+        int columns = _wtoi(text.c_str() + (line_start == std::wstring::npos ? 0 : line_start + 1));
+        int lines = _wtoi(text.c_str() + by + 15);
+        EXPECT_GT(columns, 10) << to_utf8(text);
+        EXPECT_GT(lines, 5) << to_utf8(text);
+    }
+    ASSERT_TRUE(press_button_id(dialog, IDOK));
+    ASSERT_TRUE(wait_until(tavro, [&] { return find_dialog(tavro.pid()) == NULL; }, "the box to close"));
+    ASSERT_TRUE(tavro.run_command(L"echo " + unique_marker()));
+}

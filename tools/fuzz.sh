@@ -8,7 +8,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 : "${FUZZ_SECONDS:=15}"
 dir=$TAVRO_BUILD/native
 cmake -S "$root/tests/native" -B "$dir" -DCMAKE_CXX_COMPILER=clang++ -DTAVRO_FUZZ=ON >/dev/null
-cmake --build "$dir" -j "$(nproc)" >/dev/null
+cmake --build "$dir" -j "$(nproc)" >"$dir/build.log" 2>&1 || { cat "$dir/build.log"; exit 1; }
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
   for exe in "$dir"/fuzz/fuzz_*; do targets+=("$(basename "$exe" | sed 's/^fuzz_//')"); done

@@ -2,7 +2,9 @@
 // empty pane and into a pane filled to 15,900 characters, where the print has to trim the
 // oldest lines first. Trimming that rewrote the pane would make the second much dearer.
 //
-//   print_bench [samples]     prints "yield", "empty" and "full" lines of milliseconds
+//   print_bench [samples]     prints lines of milliseconds: "yield" (a 10 ms sleep), "empty",
+//                             "full", a flood of prints ("flood_*") and the control's messages
+//                             one by one on a full pane ("part_*")
 #include "pane/pane.h"
 #include "app/app.h"
 #include "settings/settings.h"

@@ -184,6 +184,9 @@ static void poll_slave() {
         // The pager waiting for a key reads nothing: its waiting bytes must not keep the loop
         // turning (it would spin, and for good once Main is gone).
         if (paging_mode && lines_left == 0 && !discard_mode) return;
+        // Once Main is gone no message for it can stop the drain: a flood would keep the
+        // program from reaching its WM_QUIT until the slave fell silent.
+        if (!IsWindow(Main)) return;
         available_count = last = bytes_waiting(stdout_read);
         if (last) {
             if (discard_mode) discard_output(); else read_slave_output(stdout_read);

@@ -92,10 +92,31 @@ static int pane_length() {
 
 static void scroll_to_bottom() { SendMessageW(Text, WM_VSCROLL, SB_BOTTOM, 0); }
 
+// The rich-edit control repaints its whole page on every change once it is full (the scroll of
+// an append, then the trim): a print's changes are made with redraw off and painted once, and
+// while output streams the pane is painted about ten times a second rather than once per read.
+enum { PAINT_INTERVAL_MS = 100 };
+static DWORD last_paint;
+
+static void hold_paint() { SendMessageW(Text, WM_SETREDRAW, FALSE, 0); }
+
+static void release_paint(bool now) {
+    SendMessageW(Text, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(Text, NULL, FALSE);
+    DWORD tick = GetTickCount();
+    if (now || tick - last_paint >= PAINT_INTERVAL_MS) {
+        UpdateWindow(Text);
+        last_paint = tick;
+    }
+}
+
+// Each state of a line rewritten by bare carriage returns is shown.
 static void show_model(const PaneModel* model, void*) {
     SetWindowTextW(Text, model->text);
     scroll_to_bottom();
+    release_paint(true);
     Sleep(1);
+    hold_paint();
 }
 
 // The pane's text is only fetched when a print needs it: to trim, to find a split start marker
@@ -152,6 +173,7 @@ static void append_coloured(const wchar_t* text) {
 }
 
 static void update_pane(wchar_t* text, int length) {
+    hold_paint();
     PaneCopy copy;
     copy.fetched = false;
     copy.length = 0;
@@ -170,6 +192,7 @@ static void update_pane(wchar_t* text, int length) {
     if (rest) append_coloured(rest);
     else SetWindowTextW(Text, model.text);
     scroll_to_bottom();
+    release_paint(false);
 }
 
 void print_to_output_pane(const wchar_t* format, ...) {

@@ -27,7 +27,8 @@ void recompute_grid() {
     SCROLLINFO si = {};
     si.cbSize = sizeof si;
     si.fMask = SIF_ALL;
-    bool shown = GetScrollInfo(Text, SB_VERT, &si) != 0;
+    // Wine answers GetScrollInfo while the bar is hidden, so the style says whether it shows.
+    bool shown = (GetWindowLongW(Text, GWL_STYLE) & WS_VSCROLL) && GetScrollInfo(Text, SB_VERT, &si);
     grid_size(r.right, r.bottom, shown, screen.scroll_bar_width, cell_width, cell_height,
               &grid_columns, &grid_lines);
 }

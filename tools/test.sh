@@ -16,5 +16,8 @@ trap tavro_cleanup EXIT
 tavro_start_xvfb
 tavro_wine_prefix
 wineserver -p    # keep one server for the whole run
+# Start the prefix's session now, with nothing inherited: Wine's services started by the first
+# test program would keep that test's output pipe open and CTest would wait on it for ever.
+wineboot </dev/null >/dev/null 2>&1 || true
 cd "$TAVRO_BUILD"
 ctest --output-on-failure --timeout 600 "$@"

@@ -34,7 +34,7 @@ dist:
 screenshots: build
 	tools/screenshots.sh
 
-# Timings against the waits the program makes by design; the table lands in bench/results/.
+# Timings against the waits the program makes on purpose; the table lands in bench/results/.
 # BENCH_ARGS passes options to the driver, e.g. BENCH_ARGS="--runs 3 --only output,latency".
 bench:
 	bench/run.sh $(BENCH_ARGS)

@@ -1,6 +1,6 @@
 // The benchmark driver: runs Tavro with pipecmd as its slave, drives it from outside as the
 // end-to-end tests do, and prints one table. Each figure is the median of several runs, with
-// its min and max, and where a figure has a floor (the waits Tavro makes by design) the floor
+// its min and max, and where a figure has a floor (the waits Tavro makes on purpose) the floor
 // is measured in the same run: the real length of a 10 ms and a 50 ms sleep on this machine
 // now, and the producer's own time, taken by draining the same command through a bare pipe
 // reader instead of Tavro.
@@ -687,7 +687,7 @@ void figure_startup(int runs) {
         bare.push_back(b);
         ours.push_back(t - f - b);
         raw("startup total=%.1f floor=%.1f console_window=%d bare_slave=%.1f\n", t, f, console ? 1 : 0, b);
-        note("  start-up run %d: %.0f ms, design waits %.0f ms, bare slave start %.0f ms\n", i + 1, t, f, b);
+        note("  start-up run %d: %.0f ms, built-in waits %.0f ms, bare slave start %.0f ms\n", i + 1, t, f, b);
     }
     raw_samples("startup_ms", total);
     Row row;

@@ -424,8 +424,12 @@ bool Tavro::start(const StartOptions& options) {
         s.font = options.font;
         s.font_size = options.font_size;
         s.extra = options.extra_settings;
-        if (!write_file(settings_path(), settings_file_text(s))) {
+        if (!write_file(settings_path(), options.raw_settings.empty() ? settings_file_text(s) : options.raw_settings)) {
             printf("e2e: start: cannot write %s\n", to_utf8(settings_path()).c_str());
+            return false;
+        }
+        if (options.read_only_settings && !SetFileAttributesW(settings_path().c_str(), FILE_ATTRIBUTE_READONLY)) {
+            printf("e2e: start: cannot make %s read-only\n", to_utf8(settings_path()).c_str());
             return false;
         }
     }

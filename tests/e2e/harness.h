@@ -35,6 +35,8 @@ struct StartOptions {
     std::wstring program;          // started (as tavro.exe) instead of Tavro: for the harness's own checks
     bool wait_for_windows = true;  // return only once Main, Text, Prom and Edit exist
     DWORD close_wait_ms = CLOSE_WAIT_MS;
+    std::string raw_settings;          // not empty: the settings file's bytes, written as they are
+    bool read_only_settings = false;   // the settings file gets FILE_ATTRIBUTE_READONLY
 };
 
 // Where the programs of this build are: <build>/bin beside <build>/tests, where the tests run

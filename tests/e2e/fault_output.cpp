@@ -1,0 +1,71 @@
+// A console program that writes what the fault tests need to its standard output, raw:
+//   fault_output sleep SECONDS          prints "sleeping", then sleeps
+//   fault_output garbage MARKER         NUL bytes, binary garbage, two 100,000-character lines, MARKER
+//   fault_output flood MEGABYTES MARKER numbered lines of text, then MARKER
+// It stops as soon as a write fails (the reader has gone).
+#include <windows.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+static HANDLE out;
+
+static bool put(const char* bytes, size_t n) {
+    while (n) {
+        DWORD chunk = n > 65536 ? 65536 : (DWORD)n, wrote = 0;
+        if (!WriteFile(out, bytes, chunk, &wrote, NULL) || wrote == 0) return false;
+        bytes += wrote;
+        n -= wrote;
+    }
+    return true;
+}
+
+static bool put_text(const char* text) { return put(text, strlen(text)); }
+
+static int garbage(const char* marker) {
+    static char block[100000];
+    if (!put("nul\0in\0the\0middle\r\n", 20)) return 1;
+    // The same bytes every time: a small linear congruential generator.
+    unsigned state = 12345;
+    for (int round = 0; round < 4; round++) {
+        for (size_t i = 0; i < sizeof block; i++) {
+            state = state * 1103515245u + 12345u;
+            block[i] = (char)(state >> 16);
+        }
+        if (!put(block, 16384)) return 1;
+    }
+    if (!put_text("\r\n")) return 1;
+    // A line of 100,000 characters of NULs and blanks, then one of letters whose line end comes
+    // only after all of it; the marker follows.
+    for (size_t i = 0; i < sizeof block; i++) block[i] = i % 2 ? ' ' : 0;
+    if (!put(block, sizeof block) || !put_text("\r\n")) return 1;
+    for (size_t i = 0; i < sizeof block; i++) block[i] = (char)('a' + i % 26);
+    if (!put(block, sizeof block)) return 1;
+    return put_text("\r\n") && put_text(marker) && put_text("\r\n") ? 0 : 1;
+}
+
+static int flood(long megabytes, const char* marker) {
+    long long total = (long long)megabytes << 20, done = 0;
+    char line[128];
+    for (unsigned long n = 1; done < total; n++) {
+        int length = _snprintf(line, sizeof line - 1,
+                               "flood line %08lu the quick brown fox jumps over the lazy dog 0123456789\r\n", n);
+        if (length <= 0) return 1;
+        if (!put(line, (size_t)length)) return 1;
+        done += length;
+    }
+    return put_text(marker) && put_text("\r\n") ? 0 : 1;
+}
+
+int main(int argc, char** argv) {
+    out = GetStdHandle(STD_OUTPUT_HANDLE);
+    if (argc >= 3 && strcmp(argv[1], "sleep") == 0) {
+        put_text("sleeping\r\n");
+        Sleep((DWORD)atol(argv[2]) * 1000);
+        return 0;
+    }
+    if (argc >= 3 && strcmp(argv[1], "garbage") == 0) return garbage(argv[2]);
+    if (argc >= 4 && strcmp(argv[1], "flood") == 0) return flood(atol(argv[2]), argv[3]);
+    fputs("usage: fault_output sleep SECONDS | garbage MARKER | flood MEGABYTES MARKER\n", stderr);
+    return 2;
+}

@@ -36,26 +36,6 @@ bool ends_with(const std::wstring& text, const std::wstring& tail) {
 
 bool contains(const std::string& bytes, const std::string& needle) { return bytes.find(needle) != std::string::npos; }
 
-// A wide string in Tavro's memory, for a command whose lParam points to text.
-class RemoteText {
-public:
-    RemoteText(HANDLE process, const wchar_t* text) : process_(process) {
-        SIZE_T bytes = (wcslen(text) + 1) * sizeof(wchar_t);
-        address_ = VirtualAllocEx(process, NULL, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-        SIZE_T wrote = 0;
-        if (address_ && !WriteProcessMemory(process, address_, text, bytes, &wrote)) address_ = NULL;
-    }
-    ~RemoteText() {
-        if (address_) VirtualFreeEx(process_, address_, 0, MEM_RELEASE);
-    }
-    LPARAM pointer() const { return (LPARAM)address_; }
-    bool valid() const { return address_ != NULL; }
-
-private:
-    HANDLE process_;
-    void* address_;
-};
-
 bool start_at_prompt(Tavro& tavro, StartOptions options = StartOptions()) {
     return tavro.start(options) && tavro.wait_for_pane(tavro.first_prompt(), 60000);
 }

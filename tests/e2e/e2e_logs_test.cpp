@@ -26,26 +26,6 @@ static bool wait_title_without(Tavro& tavro, const std::wstring& needle, DWORD t
     return false;
 }
 
-// A wide string in Tavro's memory, for a command whose lParam points to text.
-class RemoteText {
-public:
-    RemoteText(HANDLE process, const wchar_t* text) : process_(process) {
-        SIZE_T bytes = (wcslen(text) + 1) * sizeof(wchar_t);
-        address_ = VirtualAllocEx(process, NULL, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-        SIZE_T wrote = 0;
-        if (address_ && !WriteProcessMemory(process, address_, text, bytes, &wrote)) address_ = NULL;
-    }
-    ~RemoteText() {
-        if (address_) VirtualFreeEx(process_, address_, 0, MEM_RELEASE);
-    }
-    LPARAM pointer() const { return (LPARAM)address_; }
-    bool valid() const { return address_ != NULL; }
-
-private:
-    HANDLE process_;
-    void* address_;
-};
-
 static size_t find_in(const std::string& bytes, const std::string& needle, size_t from = 0) {
     return bytes.find(needle, from);
 }

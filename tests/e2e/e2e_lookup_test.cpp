@@ -61,26 +61,6 @@ protected:
 
 // ---- Window programs ---------------------------------------------------------------
 
-// A wide string in Tavro's memory, for a command whose lParam points to text.
-class RemoteText {
-public:
-    RemoteText(HANDLE process, const wchar_t* text) : process_(process) {
-        SIZE_T bytes = (wcslen(text) + 1) * sizeof(wchar_t);
-        address_ = VirtualAllocEx(process, NULL, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-        SIZE_T wrote = 0;
-        if (address_ && !WriteProcessMemory(process, address_, text, bytes, &wrote)) address_ = NULL;
-    }
-    ~RemoteText() {
-        if (address_) VirtualFreeEx(process_, address_, 0, MEM_RELEASE);
-    }
-    LPARAM pointer() const { return (LPARAM)address_; }
-    bool valid() const { return address_ != NULL; }
-
-private:
-    HANDLE process_;
-    void* address_;
-};
-
 enum { CMD_STOP_LOGGING = 7, CMD_OPEN_OUTPUT_LOG = 8 };
 
 static std::vector<ProcessEntry> processes_named(const wchar_t* exe) {

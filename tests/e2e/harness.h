@@ -186,4 +186,24 @@ bool pane_text_at_positions(Tavro& tavro, std::wstring* text);
 // not of one colour or Tavro doesn't answer.
 bool pane_colour(Tavro& tavro, LONG from, LONG to, COLORREF* colour);
 
+// A wide string in Tavro's memory, for a command whose lParam points to text.
+class RemoteText {
+public:
+    RemoteText(HANDLE process, const wchar_t* text) : process_(process) {
+        SIZE_T bytes = (wcslen(text) + 1) * sizeof(wchar_t);
+        address_ = VirtualAllocEx(process, NULL, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+        SIZE_T wrote = 0;
+        if (address_ && !WriteProcessMemory(process, address_, text, bytes, &wrote)) address_ = NULL;
+    }
+    ~RemoteText() {
+        if (address_) VirtualFreeEx(process_, address_, 0, MEM_RELEASE);
+    }
+    LPARAM pointer() const { return (LPARAM)address_; }
+    bool valid() const { return address_ != NULL; }
+
+private:
+    HANDLE process_;
+    void* address_;
+};
+
 }  // namespace e2e

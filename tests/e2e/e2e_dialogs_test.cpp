@@ -20,23 +20,6 @@ const int SETSIZE_LEFT_HALF = 191, SETSIZE_RIGHT_HALF = 192, SETSIZE_MOVE_LEFT =
 // Main's command ids.
 const UINT EDIT_CMD_C = 30, EDIT_CMD_K = 31, EDIT_MACROS = 35, TAB_WIDTH = 41, PROPERTIES = 47, WINDOW_SIZE = 57;
 
-std::wstring unique_marker() {
-    static unsigned n;
-    return L"e2e-dlg-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(GetTickCount()) + L"-" +
-           std::to_wstring(++n);
-}
-
-bool wait_until(Tavro& tavro, const std::function<bool()>& done, const char* what, DWORD timeout_ms = WAIT_MS) {
-    ULONGLONG deadline = GetTickCount64() + timeout_ms;
-    for (;;) {
-        if (done()) return true;
-        if (!tavro.running() || GetTickCount64() >= deadline) break;
-        Sleep(POLL_MS);
-    }
-    tavro.print_diagnostics((std::string("gave up waiting for ") + what).c_str());
-    return false;
-}
-
 bool start_at_prompt(Tavro& tavro, const StartOptions& options = StartOptions()) {
     return tavro.start(options) && tavro.wait_for_pane(tavro.first_prompt());
 }

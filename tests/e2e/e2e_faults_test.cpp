@@ -13,23 +13,6 @@ namespace {
 enum { CMD_OPEN_OUTPUT_LOG = 8 };
 enum { COMMAND_CHARS = 2047, PANE_CHARS_MAX = 15992 };
 
-std::wstring unique_marker() {
-    static unsigned n;
-    return L"fault" + std::to_wstring(GetCurrentProcessId()) + L"x" + std::to_wstring(GetTickCount()) + L"x" +
-           std::to_wstring(++n);
-}
-
-bool wait_until(Tavro& tavro, const std::function<bool()>& done, const char* what, DWORD timeout_ms = WAIT_MS) {
-    ULONGLONG deadline = GetTickCount64() + timeout_ms;
-    for (;;) {
-        if (done()) return true;
-        if (!tavro.running() || GetTickCount64() >= deadline) break;
-        Sleep(POLL_MS);
-    }
-    tavro.print_diagnostics((std::string("gave up waiting for ") + what).c_str());
-    return false;
-}
-
 bool ends_with(const std::wstring& text, const std::wstring& tail) {
     return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }

@@ -5,12 +5,6 @@
 
 using namespace e2e;
 
-static std::wstring unique_marker() {
-    static unsigned n;
-    return L"in" + std::to_wstring(GetCurrentProcessId()) + L"x" + std::to_wstring(GetTickCount()) + L"x" +
-           std::to_wstring(++n);
-}
-
 // Typed characters are posted, the text is asked for with a sent message, so it is polled.
 static bool wait_for_input(Tavro& tavro, const std::wstring& expected, DWORD timeout_ms = WAIT_MS) {
     ULONGLONG deadline = GetTickCount64() + timeout_ms;

@@ -5,12 +5,6 @@
 
 using namespace e2e;
 
-static std::wstring unique_marker() {
-    static unsigned n;
-    return L"lg" + std::to_wstring(GetCurrentProcessId()) + L"x" + std::to_wstring(GetTickCount()) + L"x" +
-           std::to_wstring(++n);
-}
-
 enum { CMD_LOG_ERRORS = 2, CMD_VIEW_ERRORS = 3, CMD_STOP_LOGGING = 7, CMD_OPEN_OUTPUT_LOG = 8, CMD_SYNC_ENV = 34 };
 
 static bool wait_title_without(Tavro& tavro, const std::wstring& needle, DWORD timeout_ms = WAIT_MS) {

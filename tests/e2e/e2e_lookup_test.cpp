@@ -6,12 +6,6 @@
 
 using namespace e2e;
 
-static std::wstring unique_marker() {
-    static unsigned n;
-    return L"lk" + std::to_wstring(GetCurrentProcessId()) + L"x" + std::to_wstring(GetTickCount()) + L"x" +
-           std::to_wstring(++n);
-}
-
 static bool wait_for_input(Tavro& tavro, const std::wstring& expected, DWORD timeout_ms = WAIT_MS) {
     ULONGLONG deadline = GetTickCount64() + timeout_ms;
     std::wstring now;

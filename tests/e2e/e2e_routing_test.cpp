@@ -12,12 +12,6 @@ namespace {
 const COLORREF NORMAL_COLOUR = 0x404040;   // ColorText
 const COLORREF BYPASS_COLOUR = 0xC08000;   // DoItText, not the default green
 
-std::wstring unique_marker() {
-    static unsigned n;
-    return L"e2e-route-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(GetTickCount()) + L"-" +
-           std::to_wstring(++n);
-}
-
 std::string list_settings() {
     return "[Fonts]\nDoItText=" + std::to_string((unsigned long)BYPASS_COLOUR) +
            "\nColorText=" + std::to_string((unsigned long)NORMAL_COLOUR) +
@@ -28,17 +22,6 @@ bool start_at_prompt(Tavro& tavro, const std::string& extra_settings = std::stri
     StartOptions options;
     options.extra_settings = extra_settings;
     return tavro.start(options) && tavro.wait_for_pane(tavro.first_prompt());
-}
-
-bool wait_until(Tavro& tavro, const std::function<bool()>& done, const char* what, DWORD timeout_ms = WAIT_MS) {
-    ULONGLONG deadline = GetTickCount64() + timeout_ms;
-    for (;;) {
-        if (done()) return true;
-        if (!tavro.running() || GetTickCount64() >= deadline) break;
-        Sleep(POLL_MS);
-    }
-    tavro.print_diagnostics((std::string("gave up waiting for ") + what).c_str());
-    return false;
 }
 
 std::wstring prompt_display_text(Tavro& tavro) {

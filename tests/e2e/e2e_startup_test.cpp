@@ -5,12 +5,6 @@
 
 using namespace e2e;
 
-static std::wstring unique_marker() {
-    static unsigned n;
-    return L"e2e-mark-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(GetTickCount()) + L"-" +
-           std::to_wstring(++n);
-}
-
 static std::wstring trimmed(const std::wstring& text) {
     size_t first = text.find_first_not_of(L" \t");
     if (first == std::wstring::npos) return std::wstring();

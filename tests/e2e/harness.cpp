@@ -818,4 +818,21 @@ bool pane_colour(Tavro& tavro, LONG from, LONG to, COLORREF* colour) {
     return true;
 }
 
+std::wstring unique_marker() {
+    static unsigned n;
+    return L"e2e" + std::to_wstring(GetCurrentProcessId()) + L"x" + std::to_wstring(GetTickCount()) + L"x" +
+           std::to_wstring(++n);
+}
+
+bool wait_until(Tavro& tavro, const std::function<bool()>& done, const char* what, DWORD timeout_ms) {
+    ULONGLONG deadline = GetTickCount64() + timeout_ms;
+    for (;;) {
+        if (done()) return true;
+        if (!tavro.running() || GetTickCount64() >= deadline) break;
+        Sleep(POLL_MS);
+    }
+    tavro.print_diagnostics((std::string("gave up waiting for ") + what).c_str());
+    return false;
+}
+
 }  // namespace e2e

@@ -3,6 +3,7 @@
 // and leaves no Tavro and no slave process behind.
 #pragma once
 #include <windows.h>
+#include <functional>
 #include <string>
 #include <vector>
 #include "harness_text.h"
@@ -205,5 +206,11 @@ private:
     HANDLE process_;
     void* address_;
 };
+
+// A text no earlier output can hold: the process id, the tick count and a counter.
+std::wstring unique_marker();
+
+// Polls done() until it holds, Tavro ends or the time is up; prints the state when it gives up.
+bool wait_until(Tavro& tavro, const std::function<bool()>& done, const char* what, DWORD timeout_ms = WAIT_MS);
 
 }  // namespace e2e

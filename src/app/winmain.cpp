@@ -166,9 +166,14 @@ static void type_startup_command() {
     for (wchar_t k : keys) PostMessageW(Edit, WM_CHAR, k, 0);
 }
 
+// Whether Main or one of its windows has something waiting: input, a posted or sent message, or a
+// window to paint. The pane's own repaint does not count: the print paints it on its own clock,
+// and a flood that stopped for it would repaint the whole pane after every read.
 static bool main_message_waiting() {
     MSG peek;
-    return PeekMessageW(&peek, Main, 0, 0, PM_NOREMOVE) != 0;
+    const UINT queues = PM_QS_INPUT | PM_QS_POSTMESSAGE | PM_QS_SENDMESSAGE;
+    if (PeekMessageW(&peek, Main, 0, 0, PM_NOREMOVE | queues)) return true;
+    return GetUpdateRect(Main, NULL, FALSE) || GetUpdateRect(Edit, NULL, FALSE) || GetUpdateRect(Prom, NULL, FALSE);
 }
 
 static DWORD bytes_waiting(HANDLE pipe) {

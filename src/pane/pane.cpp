@@ -8,6 +8,8 @@
 #include "logs/logs.h"
 #include "settings/settings.h"
 #include <richedit.h>
+#include <richole.h>
+#include <tom.h>
 #include <stdarg.h>
 #include <wchar.h>
 
@@ -93,20 +95,31 @@ static int pane_length() {
 static void scroll_to_bottom() { SendMessageW(Text, WM_VSCROLL, SB_BOTTOM, 0); }
 
 // The rich-edit control repaints its whole page on every change once it is full (the scroll of
-// an append, then the trim): a print's changes are made with redraw off and painted once, and
-// while output streams the pane is painted about ten times a second rather than once per read.
-enum { PAINT_INTERVAL_MS = 100 };
-static DWORD last_paint;
+// an append, then the trim): a print's changes are made with redraw off and painted at most ten
+// times a second while output streams. Where a paint is slow (a software display, a remote
+// session) the pane is painted less often still, so that painting keeps to about a twentieth of
+// the time a flood takes.
+enum { PAINT_INTERVAL_MS = 100, PAINT_SHARE = 20, PAINT_GAP_MAX_MS = 500 };
+static double last_paint_ms = -1e9, paint_gap_ms = PAINT_INTERVAL_MS;
+
+static double clock_ms() {
+    static LARGE_INTEGER frequency;
+    if (!frequency.QuadPart) QueryPerformanceFrequency(&frequency);
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return (double)now.QuadPart * 1000.0 / (double)frequency.QuadPart;
+}
 
 static void hold_paint() { SendMessageW(Text, WM_SETREDRAW, FALSE, 0); }
 
 static void release_paint(bool now) {
     SendMessageW(Text, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(Text, NULL, FALSE);
-    DWORD tick = GetTickCount();
-    if (now || tick - last_paint >= PAINT_INTERVAL_MS) {
+    double start = clock_ms();
+    if (now || start - last_paint_ms >= paint_gap_ms) {
         UpdateWindow(Text);
-        last_paint = tick;
+        last_paint_ms = clock_ms();
+        paint_gap_ms = next_paint_gap(last_paint_ms - start, PAINT_INTERVAL_MS, PAINT_SHARE, PAINT_GAP_MAX_MS);
     }
 }
 
@@ -133,16 +146,75 @@ static void fetch(PaneCopy* copy) {
     copy->fetched = true;
 }
 
-static void trim_pane(PaneCopy* copy, int added) {
-    if (pane_length() + added < PANE_SIZE_BOUND) return;
-    fetch(copy);
-    int d = trim_count(copy->text, copy->length, added, PANE_SIZE_BOUND);
-    if (d <= 0) return;
-    // Removing through the selection keeps the colours of what stays.
-    SendMessageW(Text, EM_SETSEL, 0, d);
+// The pane's characters from..to (at most capacity - 1 of them); returns how many were read.
+static int read_pane_range(int from, int to, wchar_t* buffer, int capacity) {
+    if (to - from > capacity - 1) to = from + capacity - 1;
+    if (to <= from) {
+        buffer[0] = 0;
+        return 0;
+    }
+    TEXTRANGEW range;
+    range.chrg.cpMin = from;
+    range.chrg.cpMax = to;
+    range.lpstrText = buffer;
+    LRESULT n = SendMessageW(Text, EM_GETTEXTRANGE, 0, (LPARAM)&range);
+    if (n < 0) n = 0;
+    if (n > capacity - 1) n = capacity - 1;
+    buffer[n] = 0;
+    return (int)n;
+}
+
+static const IID IID_TEXT_DOCUMENT = {0x8CC497C0, 0xA1DF, 0x11CE, {0x80, 0x98, 0x00, 0xAA, 0x00, 0x47, 0xBE, 0x5D}};
+
+// Removes the pane's first count characters; what stays keeps its colours. A range of the
+// control's document is removed without touching the selection: removing through the selection
+// makes the control scroll to the top and back on every print, which on a slow display costs more
+// than the append. The selection is the way when the document cannot be had.
+static void remove_pane_head(int count) {
+    bool removed = false;
+    IRichEditOle* ole = NULL;
+    if (SendMessageW(Text, EM_GETOLEINTERFACE, 0, (LPARAM)&ole) && ole) {
+        ITextDocument* document = NULL;
+        if (SUCCEEDED(ole->QueryInterface(IID_TEXT_DOCUMENT, (void**)&document)) && document) {
+            ITextRange* range = NULL;
+            if (SUCCEEDED(document->Range(0, count, &range)) && range) {
+                removed = SUCCEEDED(range->SetText(NULL));
+                range->Release();
+            }
+            document->Release();
+        }
+        ole->Release();
+    }
+    if (removed) return;
+    SendMessageW(Text, EM_SETSEL, 0, count);
     SendMessageW(Text, EM_REPLACESEL, FALSE, (LPARAM)L"");
-    wmemmove(copy->text, copy->text + d, copy->length - d + 1);
-    copy->length -= d;
+}
+
+// Drops the oldest lines so that the pane and the text to come stay below the bound. Where the
+// cut falls is read from a small window of the pane around the first character that must go; the
+// whole pane is fetched only when that window cannot tell.
+enum { TRIM_WINDOW_CHARS = 2048 };
+
+static void trim_pane(PaneCopy* copy, int added) {
+    int length = pane_length();
+    if (length + added < PANE_SIZE_BOUND) return;
+    int d = -1;
+    if (!copy->fetched) {
+        wchar_t window[TRIM_WINDOW_CHARS];
+        int start = length + added - PANE_SIZE_BOUND;   // the first character that must go
+        int n = read_pane_range(start, length, window, TRIM_WINDOW_CHARS);
+        d = trim_count_in_window(window, start, n, length, added, PANE_SIZE_BOUND);
+    }
+    if (d < 0) {
+        fetch(copy);
+        d = trim_count(copy->text, copy->length, added, PANE_SIZE_BOUND);
+    }
+    if (d <= 0) return;
+    remove_pane_head(d);
+    if (copy->fetched) {
+        wmemmove(copy->text, copy->text + d, copy->length - d + 1);
+        copy->length -= d;
+    }
 }
 
 // The marker split between the pane's end and this text: found in the two joined, the pane is

@@ -26,6 +26,12 @@ int remove_backspaces(wchar_t* text) {
     return length;
 }
 
+double next_paint_gap(double paint_ms, double min_ms, double share, double max_ms) {
+    double gap = paint_ms * share;
+    if (!(gap > min_ms)) gap = min_ms;   // also a clock that went backwards
+    return gap < max_ms ? gap : max_ms;
+}
+
 int added_size(const wchar_t* text, int length) {
     int n = length;
     for (int i = 0; i < length; i++) n += text[i] == 10;
@@ -44,6 +50,18 @@ int trim_count(const wchar_t* pane, int pane_length, int added, int bound) {
         }
     }
     return start;
+}
+
+int trim_count_in_window(const wchar_t* window, int window_start, int window_length, int pane_length, int added,
+                         int bound) {
+    int must_go = pane_length + added - bound + 1;
+    if (must_go <= 0) return 0;
+    if (window_start == 0 && window_length >= pane_length) return trim_count(window, pane_length, added, bound);
+    int from = must_go - 1 - window_start;
+    if (from < 0) return -1;
+    for (int i = from; i < window_length; i++)
+        if (window[i] == 13) return window_start + i + 1;
+    return -1;
 }
 
 static bool marker_at(const wchar_t* text, int length, int i, const wchar_t* marker, int marker_length) {

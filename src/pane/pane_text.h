@@ -22,6 +22,17 @@ int added_size(const wchar_t* text, int length);
 // a pane without line ends.
 int trim_count(const wchar_t* pane, int pane_length, int added, int bound);
 
+// trim_count decided from a window of the pane (window_length characters from position
+// window_start), or -1 when the window cannot decide it. The cut is the first line end at or
+// behind the first character that must go, so a few characters around it usually suffice; a pane
+// without such a line end needs all of its text.
+int trim_count_in_window(const wchar_t* window, int window_start, int window_length, int pane_length, int added,
+                         int bound);
+
+// The time to wait before the pane is painted again, given how long the last paint took: at least
+// min_ms, share times the paint so painting takes at most a share-th of the time, at most max_ms.
+double next_paint_gap(double paint_ms, double min_ms, double share, double max_ms);
+
 // Removes every marker at the start of the text or right behind "> " and clears *pending when it
 // removed one. Returns the new length.
 int remove_start_markers(wchar_t* text, int length, const wchar_t* marker, bool* pending);

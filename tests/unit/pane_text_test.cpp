@@ -2,6 +2,7 @@
 // carriage-return overwrite, ruler and log slicing.
 #include "pane/pane_text.h"
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <string>
 #include <vector>
 #include <wchar.h>
@@ -104,6 +105,70 @@ TEST(PaneText, SizeBoundWithoutLineEndsCutsAddedPlusSixteen) {
     std::wstring mixed = L"ab\r" + std::wstring(15000, L'z');
     EXPECT_EQ(trim_count(mixed.c_str(), (int)mixed.size(), 1000, 15992), 3 + 1016);
     EXPECT_EQ(trim_count(L"", 0, 8000, 15992), 0);
+}
+
+// The window decides exactly as the whole pane does, or declines: random panes of lines and of
+// long unbroken runs, windows at and around the cut.
+TEST(PaneText, TrimDecidedFromAWindowMatchesTheWholePane) {
+    unsigned seed = 12345;
+    auto next = [&seed](int n) { seed = seed * 1103515245u + 12345u; return (int)((seed >> 8) % (unsigned)n); };
+    int decided = 0;
+    for (int round = 0; round < 3000; round++) {
+        std::wstring pane;
+        int target = 15000 + next(1200);
+        while ((int)pane.size() < target) {
+            int line = next(5) == 0 ? 1 + next(3000) : next(120);
+            pane += std::wstring(line, L'a');
+            if (next(20)) pane += L"\r";
+        }
+        pane.resize(target);
+        int length = (int)pane.size();
+        int added = next(6) == 0 ? next(20000) : next(1100);
+        int whole = trim_count(pane.c_str(), length, added, 15992);
+        int must_go = length + added - 15992 + 1;
+        int start = must_go - 1 - next(4) + next(4);
+        if (start < 0) start = 0;
+        if (start > length) start = length;
+        int window_length = std::min(length - start, next(3) == 0 ? next(50) : 2048);
+        int cut = trim_count_in_window(pane.c_str() + start, start, window_length, length, added, 15992);
+        if (cut >= 0) {
+            ASSERT_EQ(cut, whole) << "round " << round;
+            decided++;
+        }
+        // The whole pane as its own window always decides.
+        ASSERT_EQ(trim_count_in_window(pane.c_str(), 0, length, length, added, 15992), whole);
+    }
+    EXPECT_GT(decided, 1000);
+}
+
+TEST(PaneText, TrimWindowDeclinesWhatItCannotSee) {
+    std::wstring line = std::wstring(99, L'a') + L"\r";
+    std::wstring pane = line + line + std::wstring(15700, L'b');
+    int length = (int)pane.size();
+    ASSERT_EQ(length, 15900);
+    // 100 characters must go: the first one is at 99, itself the first line's end.
+    EXPECT_EQ(trim_count_in_window(pane.c_str() + 99, 99, 10, length, 191, 15992), 100);
+    EXPECT_EQ(trim_count(pane.c_str(), length, 191, 15992), 100);
+    // One more must go: the cut moves to the second line's end.
+    EXPECT_EQ(trim_count_in_window(pane.c_str() + 100, 100, 100, length, 192, 15992), 200);
+    // A window that starts behind the first character that must go cannot see its line end.
+    EXPECT_EQ(trim_count_in_window(pane.c_str() + 100, 100, 10, length, 191, 15992), -1);
+    // No line end in the window: the unbroken rest needs the whole pane.
+    EXPECT_EQ(trim_count_in_window(pane.c_str() + 208, 208, 500, length, 300, 15992), -1);
+    // Below the bound nothing goes, whatever the window holds.
+    EXPECT_EQ(trim_count_in_window(L"", 0, 0, 15000, 991, 15992), 0);
+}
+
+TEST(PaneText, SlowPaintsArePaintedLessOften) {
+    // A quick paint keeps the floor of ten paints a second.
+    EXPECT_DOUBLE_EQ(next_paint_gap(0.5, 100, 20, 500), 100);
+    EXPECT_DOUBLE_EQ(next_paint_gap(0, 100, 20, 500), 100);
+    // A 9 ms paint on a software display: painting keeps to a twentieth of the time.
+    EXPECT_DOUBLE_EQ(next_paint_gap(9, 100, 20, 500), 180);
+    // A very slow paint still leaves the pane painted twice a second.
+    EXPECT_DOUBLE_EQ(next_paint_gap(60, 100, 20, 500), 500);
+    // A clock that went backwards reads as a quick paint.
+    EXPECT_DOUBLE_EQ(next_paint_gap(-3, 100, 20, 500), 100);
 }
 
 TEST(PaneText, StartMarkerInOneReadOrAtTheStart) {

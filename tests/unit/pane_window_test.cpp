@@ -192,6 +192,21 @@ TEST_F(PaneWindow, SizeBoundCountsThePaneAsSelectionsDo) {
     EXPECT_EQ(pane().size(), 15892u);   // one line gone
 }
 
+// Text put into the pane directly (echoes of commands that bypass the slave) can take it past
+// the bound; the next print brings it back below, counting all of it.
+TEST_F(PaneWindow, APaneBeyondTheBoundIsTrimmedBelowIt) {
+    std::wstring s;
+    for (int i = 0; i < 200; i++) s += std::wstring(99, (wchar_t)(L'A' + i % 26)) + L"\r";
+    set_pane(s);
+    GETTEXTLENGTHEX how = {GTL_NUMCHARS | GTL_PRECISE, 1200};
+    ASSERT_EQ(SendMessageW(Text, EM_GETTEXTLENGTHEX, (WPARAM)&how, 0), 20000);
+    print_to_output_pane(L"%s", std::wstring(100, L'x').c_str());
+    std::wstring p = pane();
+    EXPECT_EQ(p.size(), 15900u);
+    EXPECT_EQ(p.substr(0, 99), std::wstring(99, (wchar_t)(L'A' + 42 % 26)));   // 42 lines gone
+    EXPECT_EQ(p.substr(p.size() - 100), std::wstring(100, L'x'));
+}
+
 TEST_F(PaneWindow, ALineWithoutBreaksLosesAddedPlusSixteen) {
     create_text(WS_HSCROLL | ES_AUTOHSCROLL);   // wrapping one 15,000-character line is slow in some rich-edit builds
     std::wstring s;

@@ -166,14 +166,16 @@ static void type_startup_command() {
     for (wchar_t k : keys) PostMessageW(Edit, WM_CHAR, k, 0);
 }
 
-// Whether Main or one of its windows has something waiting: input, a posted or sent message, or a
-// window to paint. The pane's own repaint does not count: the print paints it on its own clock,
-// and a flood that stopped for it would repaint the whole pane after every read.
+// Whether Main or one of its windows has something waiting. Paints come out of the queue after
+// input and posted messages, so a paint first means only paints wait. The pane's own repaint does
+// not count: the print paints it on its own clock, together with any other window's, and a flood
+// that stopped for it would repaint the whole pane after every read. The input line's does, so
+// that what the user types shows at once.
 static bool main_message_waiting() {
     MSG peek;
-    const UINT queues = PM_QS_INPUT | PM_QS_POSTMESSAGE | PM_QS_SENDMESSAGE;
-    if (PeekMessageW(&peek, Main, 0, 0, PM_NOREMOVE | queues)) return true;
-    return GetUpdateRect(Main, NULL, FALSE) || GetUpdateRect(Edit, NULL, FALSE) || GetUpdateRect(Prom, NULL, FALSE);
+    if (!PeekMessageW(&peek, Main, 0, 0, PM_NOREMOVE)) return false;
+    if (peek.message != WM_PAINT || peek.hwnd != Text) return true;
+    return GetUpdateRect(Edit, NULL, FALSE) != 0;
 }
 
 static DWORD bytes_waiting(HANDLE pipe) {

@@ -117,7 +117,8 @@ static void release_paint(bool now) {
     InvalidateRect(Text, NULL, FALSE);
     double start = clock_ms();
     if (now || start - last_paint_ms >= paint_gap_ms) {
-        UpdateWindow(Text);
+        // The other windows' paints wait behind the pane's while output streams: they go too.
+        RedrawWindow(Main ? Main : Text, NULL, NULL, RDW_UPDATENOW | RDW_ALLCHILDREN);
         last_paint_ms = clock_ms();
         paint_gap_ms = next_paint_gap(last_paint_ms - start, PAINT_INTERVAL_MS, PAINT_SHARE, PAINT_GAP_MAX_MS);
     }

@@ -334,15 +334,6 @@ double bare_echo_ms(const Scratch& scratch, const std::string& marker) {
 
 // ---- Tavro ---------------------------------------------------------------------------------
 
-bool wait_until(Tavro& tavro, const std::function<bool()>& done, DWORD timeout_ms, DWORD poll_ms) {
-    double deadline = now_ms() + timeout_ms;
-    for (;;) {
-        if (done()) return true;
-        if (!tavro.running() || now_ms() > deadline) return false;
-        Sleep(poll_ms);
-    }
-}
-
 bool flood_done(Tavro& tavro) {
     std::wstring pane = tavro.pane_text();
     size_t end = pane.rfind(utf16(FLOOD_END));
@@ -353,7 +344,7 @@ bool flood_done(Tavro& tavro) {
 // Enter and what follows, not the typing.
 bool type_command(Tavro& tavro, const std::wstring& command) {
     tavro.type_text(command);
-    return wait_until(tavro, [&] { return tavro.input_text() == command; }, WAIT_MS, 5);
+    return wait_for_input(tavro, command);
 }
 
 double working_set_mib(HANDLE process) {
@@ -437,8 +428,7 @@ StartOptions options_for(bool highlight_errs) {
 }
 
 bool started(Tavro& tavro, const StartOptions& options) {
-    if (!tavro.start(options)) return false;
-    if (!tavro.wait_for_pane(tavro.first_prompt(), 60000)) return false;
+    if (!start_at_prompt(tavro, options, 60000)) return false;
     // The flood producer in the slave's folder, so the command is short to send.
     return CopyFileW(flood_exe().c_str(), tavro.path_in_folder(L"flood.exe").c_str(), FALSE) != 0;
 }
@@ -503,10 +493,7 @@ FloodRun flood_run(bool mixed, double sleep10, double sleep50, const Scratch& sc
     if (!type_command(tavro, command)) return run;
     double t0 = now_ms();
     tavro.press_enter();
-    if (!wait_until(tavro, [&] { return flood_done(tavro); }, FLOOD_WAIT_MS, 50)) {
-        tavro.print_diagnostics("flood did not end");
-        return run;
-    }
+    if (!wait_until(tavro, [&] { return flood_done(tavro); }, "the end of the flood", FLOOD_WAIT_MS)) return run;
     run.total_ms = now_ms() - t0;
     run.rss_after = rss_mib_of(tavro);
     tavro.close();
@@ -582,14 +569,15 @@ void figure_latency(int runs) {
             if (!type_command(tavro, L"echo " + wmarker)) break;
             double t0 = now_ms();
             tavro.press_enter();
-            if (!wait_until(tavro, [&] { return count_occurrences(tavro.pane_text(), wmarker) >= 2; }, WAIT_MS, 2))
+            if (!wait_until(tavro, [&] { return count_occurrences(tavro.pane_text(), wmarker) >= 2; }, "the echo",
+                            WAIT_MS, 2))
                 break;
             double t = now_ms() - t0;
             // Back at the prompt before the next one.
             wait_until(tavro, [&] {
                 std::wstring pane = tavro.pane_text();
                 return pane.find(tavro.first_prompt(), pane.rfind(wmarker)) != std::wstring::npos;
-            }, WAIT_MS, 20);
+            }, "the prompt after the echo", WAIT_MS, 20);
             double slave = bare_echo_ms(scratch, marker20(1000 + i));
             if (slave < 0) continue;
             double f = send_chunks(5 + 20 + 2) * sleep50 + slave;
@@ -624,7 +612,8 @@ void figure_keystroke(int runs) {
         if (!started(tavro, options)) continue;
         if (!type_command(tavro, L"flood " + std::to_wstring(FLOOD_BYTES))) continue;
         tavro.press_enter();
-        if (!wait_until(tavro, [&] { return tavro.pane_text().find(L"line 0000") != std::wstring::npos; }, 60000, 20))
+        if (!wait_until(tavro, [&] { return tavro.pane_text().find(L"line 0000") != std::wstring::npos; },
+                        "the flood's first line", 60000, 20))
             continue;
         std::wstring typed;
         for (int k = 0; k < 12; k++) {
@@ -634,7 +623,7 @@ void figure_keystroke(int runs) {
             double t0 = now_ms();
             tavro.type_char(c);
             typed.push_back(c);
-            if (!wait_until(tavro, [&] { return tavro.input_text() == typed; }, WAIT_MS, 2)) break;
+            if (!wait_until(tavro, [&] { return tavro.input_text() == typed; }, "the keystroke", WAIT_MS, 2)) break;
             double t = now_ms() - t0;
             // Only keystrokes answered while the flood was still printing count.
             if (flood_done(tavro)) break;
@@ -706,14 +695,15 @@ void figure_startup(int runs) {
         o.wait_for_windows = false;
         double t0 = now_ms();
         if (!tavro.start(o)) continue;
-        if (!wait_until(tavro, [&] { return tavro.find_windows(); }, 60000, 5)) continue;
+        if (!wait_until(tavro, [&] { return tavro.find_windows(); }, "Tavro's windows", 60000, 5)) continue;
         if (!wait_until(tavro, [&] { return tavro.pane_text().find(tavro.first_prompt()) != std::wstring::npos; },
-                        60000, 5))
+                        "the first prompt", 60000, 5))
             continue;
         double t = now_ms() - t0;
         // The code page Tavro sent, from the slave's echo of it.
         int code_page = 437;
-        if (wait_until(tavro, [&] { return tavro.pane_text().find(L"CHCP ") != std::wstring::npos; }, 5000, 20)) {
+        if (wait_until(tavro, [&] { return tavro.pane_text().find(L"CHCP ") != std::wstring::npos; }, "the CHCP echo",
+                       5000, 20)) {
             std::wstring after = rest_of_line_after(tavro.pane_text(), L"CHCP ");
             if (!after.empty()) code_page = _wtoi(after.c_str());
         }

@@ -8,6 +8,7 @@
 #include "settings/settings.h"
 #include "slave/slave.h"
 #include <richedit.h>
+#include <share.h>
 
 enum { SYNC_TRIES = 10, SYNC_TRY_PAUSE_MS = 100 };
 
@@ -46,11 +47,9 @@ void sync_environments(bool line_end) {
     for (int i = 0; i < SYNC_TRIES; i++) {
         Sleep(SYNC_TRY_PAUSE_MS);
         // Only once the slave has closed the file may it be read: a listing opened while it is
-        // still being written would lose the variables at its end.
-        HANDLE whole = CreateFileW(env_data_name, GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
-        if (whole == INVALID_HANDLE_VALUE) continue;
-        CloseHandle(whole);
-        FILE* listing = _wfopen(env_data_name, L"r");
+        // still being written would lose the variables at its end. Sharing nothing, the open
+        // fails while the slave still has the file.
+        FILE* listing = _wfsopen(env_data_name, L"r", _SH_DENYRW);
         if (listing) {
             apply_environment_listing(listing);
             fclose(listing);

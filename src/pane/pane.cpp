@@ -199,13 +199,10 @@ enum { TRIM_WINDOW_CHARS = 2048 };
 static void trim_pane(PaneCopy* copy, int added) {
     int length = pane_length();
     if (length + added < PANE_SIZE_BOUND) return;
-    int d = -1;
-    if (!copy->fetched) {
-        wchar_t window[TRIM_WINDOW_CHARS];
-        int start = length + added - PANE_SIZE_BOUND;   // the first character that must go
-        int n = read_pane_range(start, length, window, TRIM_WINDOW_CHARS);
-        d = trim_count_in_window(window, start, n, length, added, PANE_SIZE_BOUND);
-    }
+    wchar_t window[TRIM_WINDOW_CHARS];
+    int start = length + added - PANE_SIZE_BOUND;   // the first character that must go
+    int n = read_pane_range(start, length, window, TRIM_WINDOW_CHARS);
+    int d = trim_count_in_window(window, start, n, length, added, PANE_SIZE_BOUND);
     if (d < 0) {
         fetch(copy);
         d = trim_count(copy->text, copy->length, added, PANE_SIZE_BOUND);

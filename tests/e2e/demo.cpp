@@ -14,17 +14,6 @@
 
 using namespace e2e;
 
-// A path from the Linux side ("/tmp/x") names the same file through Wine's drive Z:.
-static std::wstring windows_path(const char* path) {
-    std::wstring p = utf16(path);
-    if (!p.empty() && p[0] == L'/') {
-        for (wchar_t& c : p)
-            if (c == L'/') c = L'\\';
-        p = L"Z:" + p;
-    }
-    return p;
-}
-
 static int usage() {
     fprintf(stderr, "usage: tavro_demo [--ready-file PATH] [--wait-file PATH] [--timeout SECONDS]\n");
     return 2;

@@ -20,10 +20,6 @@ const int SETSIZE_LEFT_HALF = 191, SETSIZE_RIGHT_HALF = 192, SETSIZE_MOVE_LEFT =
 // Main's command ids.
 const UINT EDIT_CMD_C = 30, EDIT_CMD_K = 31, EDIT_MACROS = 35, TAB_WIDTH = 41, PROPERTIES = 47, WINDOW_SIZE = 57;
 
-bool start_at_prompt(Tavro& tavro, const StartOptions& options = StartOptions()) {
-    return tavro.start(options) && tavro.wait_for_pane(tavro.first_prompt());
-}
-
 // A menu command as the menu sends it, then the modal dialog it opens.
 HWND open_dialog(Tavro& tavro, UINT command) {
     PostMessageW(tavro.main_window(), WM_COMMAND, command, 0);
@@ -57,18 +53,6 @@ bool click_and_wait(HWND dialog, int id) {
     DWORD_PTR result = 0;
     return button && SendMessageTimeoutW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)button,
                                          SMTO_NORMAL, 10000, &result);
-}
-
-// Waits for a file that Tavro writes, until it holds the needle.
-bool wait_for_file_text(const std::wstring& path, const std::string& needle, std::string* bytes) {
-    ULONGLONG deadline = GetTickCount64() + 60000;
-    for (;;) {
-        if (read_file(path, bytes) && bytes->find(needle) != std::string::npos) return true;
-        if (GetTickCount64() >= deadline) break;
-        Sleep(POLL_MS);
-    }
-    printf("e2e: %s does not hold \"%s\" (it holds \"%s\")\n", to_utf8(path).c_str(), needle.c_str(), bytes->c_str());
-    return false;
 }
 
 // A number of the settings file, by its key at the start of a line; INT_MIN when absent.
@@ -112,10 +96,6 @@ void expect_rect_saved_at_exit(Tavro& tavro) {
     EXPECT_EQ(settings_number(settings, "Height"), last.bottom - last.top) << settings;
 }
 
-bool ends_with(const std::wstring& text, const std::wstring& tail) {
-    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
-}
-
 }  // namespace
 
 // ---- The first start saves the window's rectangle once Enter was pressed ------------
@@ -157,12 +137,7 @@ TEST(DialogsLists, AListEditedInItsDialogIsSavedAndRoutesTheNextCommand) {
     std::string bytes;
     ASSERT_TRUE(wait_for_file_text(tavro.path_in_folder(L"sep.txt"), "]", &bytes));
     EXPECT_EQ(bytes.find("slave"), std::string::npos) << "run by the slave: " << bytes;
-    ASSERT_TRUE(wait_until(tavro,
-                           [&] {
-                               std::wstring pane = tavro.pane_text();
-                               return count_occurrences(pane, L"==> ") > prompts && ends_with(pane, L"> ");
-                           },
-                           "a fresh prompt"));
+    ASSERT_TRUE(wait_for_fresh_prompt(tavro, prompts));
     // Echoed by Tavro directly behind the prompt, once; the slave only answered its line end.
     std::wstring text;
     ASSERT_TRUE(pane_text_at_positions(tavro, &text));

@@ -12,16 +12,9 @@ namespace {
 
 enum { CMD_OPEN_OUTPUT_LOG = 8 };
 enum { COMMAND_CHARS = 2047, PANE_CHARS_MAX = 15992 };
-
-bool ends_with(const std::wstring& text, const std::wstring& tail) {
-    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
-}
+enum { START_AT_PROMPT_MS = 60000 };   // these scenarios wait longer for the first prompt
 
 bool contains(const std::string& bytes, const std::string& needle) { return bytes.find(needle) != std::string::npos; }
-
-bool start_at_prompt(Tavro& tavro, StartOptions options = StartOptions()) {
-    return tavro.start(options) && tavro.wait_for_pane(tavro.first_prompt(), 60000);
-}
 
 // The console program of these tests, beside Tavro where the slave starts.
 bool copy_fault_output(Tavro& tavro) {
@@ -29,16 +22,6 @@ bool copy_fault_output(Tavro& tavro) {
     if (CopyFileW(from.c_str(), tavro.path_in_folder(L"fault_output.exe").c_str(), FALSE)) return true;
     printf("e2e: cannot copy %s (error %lu)\n", to_utf8(from).c_str(), (unsigned long)GetLastError());
     return false;
-}
-
-// Starts the output log afresh ("wb") at the FileLog in force.
-bool start_output_log(Tavro& tavro) {
-    RemoteText mode(tavro.process(), L"wb");
-    DWORD_PTR result = 0;
-    return mode.valid() &&
-           SendMessageTimeoutW(tavro.main_window(), WM_COMMAND, CMD_OPEN_OUTPUT_LOG, mode.pointer(), SMTO_NORMAL,
-                               WAIT_MS, &result) &&
-           tavro.wait_for_title(L"Logging output");
 }
 
 // Holds every process Tavro has started, so that what outlives a killed slave can be ended.
@@ -66,9 +49,8 @@ private:
 };
 
 DWORD pipecmd_slave(Tavro& tavro) {
-    for (const ProcessEntry& p : tavro.slaves())
-        if (lower_ascii(p.exe) == L"pipecmd.exe") return p.pid;
-    return 0;
+    std::vector<DWORD> pids = pipecmd_slaves(tavro);
+    return pids.empty() ? 0 : pids[0];
 }
 
 bool fault_output_running(Tavro& tavro) {
@@ -158,7 +140,7 @@ std::string settings_for_this_volume(const std::string& middle) {
 TEST(FaultSlave, KilledMidCommandTavroEndsSavingSettingsAndClosingTheLog) {
     Tavro tavro;
     Descendants left;
-    ASSERT_TRUE(start_at_prompt(tavro));
+    ASSERT_TRUE(start_at_prompt(tavro, StartOptions(), START_AT_PROMPT_MS));
     ASSERT_TRUE(copy_fault_output(tavro));
     ASSERT_TRUE(start_output_log(tavro));
     std::wstring marker = unique_marker();
@@ -198,7 +180,7 @@ TEST(FaultSlave, KilledMidCommandTavroEndsSavingSettingsAndClosingTheLog) {
 
 TEST(FaultOutput, NulBytesGarbageAndHugeLinesLeaveABoundedPaneThatAnswers) {
     Tavro tavro;
-    ASSERT_TRUE(start_at_prompt(tavro));
+    ASSERT_TRUE(start_at_prompt(tavro, StartOptions(), START_AT_PROMPT_MS));
     ASSERT_TRUE(copy_fault_output(tavro));
     std::wstring done = unique_marker();
     ULONGLONG began = GetTickCount64();
@@ -237,7 +219,7 @@ TEST(FaultOutput, NulBytesGarbageAndHugeLinesLeaveABoundedPaneThatAnswers) {
 TEST(FaultOutput, TypingAndCtrlCReachTavroDuringA20MegabyteFlood) {
     Tavro tavro;
     Descendants left;
-    ASSERT_TRUE(start_at_prompt(tavro));
+    ASSERT_TRUE(start_at_prompt(tavro, StartOptions(), START_AT_PROMPT_MS));
     ASSERT_TRUE(copy_fault_output(tavro));
     DWORD old_slave = pipecmd_slave(tavro);
     ASSERT_NE(old_slave, 0u);
@@ -260,14 +242,7 @@ TEST(FaultOutput, TypingAndCtrlCReachTavroDuringA20MegabyteFlood) {
     EXPECT_NE(dialog_text(dialog).find(L"Terminate command?"), std::wstring::npos) << to_utf8(dialog_text(dialog));
     ASSERT_TRUE(press_button(dialog, L"Yes"));
     ASSERT_TRUE(tavro.wait_for_pane(L"\t**INTERRUPTED**", 60000));
-    ASSERT_TRUE(wait_until(tavro,
-                           [&] {
-                               std::wstring pane = tavro.pane_text();
-                               size_t notice = pane.rfind(L"**INTERRUPTED**");
-                               return notice != std::wstring::npos &&
-                                      pane.find(tavro.first_prompt(), notice) != std::wstring::npos;
-                           },
-                           "a prompt after the notice", 60000));
+    ASSERT_TRUE(wait_for_prompt_after(tavro, L"**INTERRUPTED**", 60000));
     EXPECT_NE(pipecmd_slave(tavro), old_slave);
     std::wstring marker = unique_marker();
     ASSERT_TRUE(tavro.run_command(L"echo " + marker, 60000));
@@ -279,7 +254,7 @@ TEST(FaultOutput, TypingAndCtrlCReachTavroDuringA20MegabyteFlood) {
 
 TEST(FaultInput, A5000CharacterPasteIsSubmittedCutAt2047) {
     Tavro tavro;
-    ASSERT_TRUE(start_at_prompt(tavro));
+    ASSERT_TRUE(start_at_prompt(tavro, StartOptions(), START_AT_PROMPT_MS));
     std::wstring line = L"echo " + digits(4995);
     Clipboard clipboard;
     ASSERT_TRUE(clipboard.put(line, false));
@@ -294,7 +269,7 @@ TEST(FaultInput, A5000CharacterPasteIsSubmittedCutAt2047) {
 
 TEST(FaultInput, A3000CharacterTypedLineIsSubmittedCutAt2047) {
     Tavro tavro;
-    ASSERT_TRUE(start_at_prompt(tavro));
+    ASSERT_TRUE(start_at_prompt(tavro, StartOptions(), START_AT_PROMPT_MS));
     std::wstring line = L"echo " + digits(2995);
     tavro.type_text(line);
     ASSERT_TRUE(wait_until(tavro, [&] { return tavro.input_text() == line; }, "the typed line", 60000));
@@ -303,7 +278,7 @@ TEST(FaultInput, A3000CharacterTypedLineIsSubmittedCutAt2047) {
 
 TEST(FaultInput, APasteWaitsForAClipboardHeldHalfASecond) {
     Tavro tavro;
-    ASSERT_TRUE(start_at_prompt(tavro));
+    ASSERT_TRUE(start_at_prompt(tavro, StartOptions(), START_AT_PROMPT_MS));
     std::wstring text = L"echo held-" + unique_marker();
     Clipboard clipboard;
     ASSERT_TRUE(clipboard.put(text, true));
@@ -327,7 +302,7 @@ TEST(FaultSettings, BinaryGarbageStartsWithDefaults) {
     StartOptions options;
     options.raw_settings = garbage;
     options.slave_as_cmd = true;   // the default App, cmd.exe, is then pipecmd
-    ASSERT_TRUE(start_at_prompt(tavro, options));
+    ASSERT_TRUE(start_at_prompt(tavro, options, START_AT_PROMPT_MS));
     std::wstring marker = unique_marker();
     ASSERT_TRUE(tavro.run_command(L"echo " + marker, 60000));
     EXPECT_TRUE(has_line(tavro.pane_text(), marker));
@@ -344,7 +319,7 @@ TEST(FaultSettings, AOneMegabyteLineIsCutAndTheStoredValuesAroundItKept) {
     Tavro tavro;
     StartOptions options;
     options.raw_settings = settings_for_this_volume("WordDelims=" + std::string(1 << 20, 'w') + "\r\nBeepsMax=7\r\n");
-    ASSERT_TRUE(start_at_prompt(tavro, options));
+    ASSERT_TRUE(start_at_prompt(tavro, options, START_AT_PROMPT_MS));
     std::wstring marker = unique_marker();
     ASSERT_TRUE(tavro.run_command(L"echo " + marker, 60000));
     ASSERT_TRUE(tavro.close_window(60000));
@@ -362,7 +337,7 @@ TEST(FaultSettings, AReadOnlyFileStaysAsItIsAndTheLogIsStillKept) {
     Tavro tavro;
     StartOptions options;
     options.read_only_settings = true;
-    ASSERT_TRUE(start_at_prompt(tavro, options));
+    ASSERT_TRUE(start_at_prompt(tavro, options, START_AT_PROMPT_MS));
     std::string before;
     ASSERT_TRUE(read_file(tavro.settings_path(), &before));
     ASSERT_TRUE(start_output_log(tavro));
@@ -389,7 +364,7 @@ TEST(FaultLogs, ALogInAMissingFolderSaysSoAndLeavesLoggingOff) {
     Tavro tavro;
     StartOptions options;
     options.extra_settings = "FileLog=" + to_8bit(path) + "\n";
-    ASSERT_TRUE(start_at_prompt(tavro, options));
+    ASSERT_TRUE(start_at_prompt(tavro, options, START_AT_PROMPT_MS));
     RemoteText mode(tavro.process(), L"ab");
     ASSERT_TRUE(mode.valid());
     // Posted: the message box holds the command until it is answered.

@@ -5,21 +5,6 @@
 
 using namespace e2e;
 
-// Typed characters are posted, the text is asked for with a sent message, so it is polled.
-static bool wait_for_input(Tavro& tavro, const std::wstring& expected, DWORD timeout_ms = WAIT_MS) {
-    ULONGLONG deadline = GetTickCount64() + timeout_ms;
-    std::wstring now;
-    for (;;) {
-        now = tavro.input_text();
-        if (now == expected) return true;
-        if (GetTickCount64() >= deadline) break;
-        Sleep(POLL_MS);
-    }
-    printf("e2e: the input line holds \"%s\", not \"%s\"\n", to_utf8(now).c_str(), to_utf8(expected).c_str());
-    fflush(stdout);
-    return false;
-}
-
 // Everything posted before this has been handled once a character posted now has arrived.
 static bool settle(Tavro& tavro, const std::wstring& before) {
     tavro.type_char(L'#');

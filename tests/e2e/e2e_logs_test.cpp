@@ -5,7 +5,7 @@
 
 using namespace e2e;
 
-enum { CMD_LOG_ERRORS = 2, CMD_VIEW_ERRORS = 3, CMD_STOP_LOGGING = 7, CMD_OPEN_OUTPUT_LOG = 8, CMD_SYNC_ENV = 34 };
+enum { CMD_LOG_ERRORS = 2, CMD_VIEW_ERRORS = 3, CMD_STOP_LOGGING = 7, CMD_SYNC_ENV = 34 };
 
 static bool wait_title_without(Tavro& tavro, const std::wstring& needle, DWORD timeout_ms = WAIT_MS) {
     ULONGLONG deadline = GetTickCount64() + timeout_ms;
@@ -35,12 +35,7 @@ TEST(OutputLog, CapturesWhatThePaneShowsBetweenItsBanners) {
     std::wstring default_log = tavro.path_in_folder(L"tavro.log");
     ASSERT_TRUE(write_file(default_log, "old text\r\n"));
     ASSERT_TRUE(tavro.run_command(L"echo before-" + unique_marker()));
-    RemoteText mode(tavro.process(), L"wb");
-    ASSERT_TRUE(mode.valid());
-    DWORD_PTR result = 0;
-    ASSERT_TRUE(SendMessageTimeoutW(tavro.main_window(), WM_COMMAND, CMD_OPEN_OUTPUT_LOG, mode.pointer(), SMTO_NORMAL,
-                                    WAIT_MS, &result));
-    ASSERT_TRUE(tavro.wait_for_title(L"Logging output"));
+    ASSERT_TRUE(start_output_log(tavro));
     std::wstring marker = unique_marker();
     ASSERT_TRUE(tavro.run_command(L"echo " + marker));
     PostMessageW(tavro.main_window(), WM_COMMAND, CMD_STOP_LOGGING, 0);

@@ -6,20 +6,6 @@
 
 using namespace e2e;
 
-static bool wait_for_input(Tavro& tavro, const std::wstring& expected, DWORD timeout_ms = WAIT_MS) {
-    ULONGLONG deadline = GetTickCount64() + timeout_ms;
-    std::wstring now;
-    for (;;) {
-        now = tavro.input_text();
-        if (now == expected) return true;
-        if (GetTickCount64() >= deadline) break;
-        Sleep(POLL_MS);
-    }
-    printf("e2e: the input line holds \"%s\", not \"%s\"\n", to_utf8(now).c_str(), to_utf8(expected).c_str());
-    fflush(stdout);
-    return false;
-}
-
 // Waits until the input line holds one of the texts and says which; empty on a timeout.
 static std::wstring wait_for_input_among(Tavro& tavro, const std::vector<std::wstring>& texts,
                                          DWORD timeout_ms = WAIT_MS) {
@@ -55,7 +41,7 @@ protected:
 
 // ---- Window programs ---------------------------------------------------------------
 
-enum { CMD_STOP_LOGGING = 7, CMD_OPEN_OUTPUT_LOG = 8 };
+enum { CMD_STOP_LOGGING = 7 };
 
 static std::vector<ProcessEntry> processes_named(const wchar_t* exe) {
     std::vector<ProcessEntry> found;
@@ -68,12 +54,7 @@ TEST_F(Lookup, AWindowProgramStartsWithoutHoldingUpTheSlave) {
     ASSERT_TRUE(copy_test_program(tavro, L"tiny_gui.exe"));
     // The output log gets the slave's echo as it came, marker included, so it shows that the
     // slave was told to start the program rather than to wait for it.
-    RemoteText mode(tavro.process(), L"wb");
-    ASSERT_TRUE(mode.valid());
-    DWORD_PTR result = 0;
-    ASSERT_TRUE(SendMessageTimeoutW(tavro.main_window(), WM_COMMAND, CMD_OPEN_OUTPUT_LOG, mode.pointer(), SMTO_NORMAL,
-                                    WAIT_MS, &result));
-    ASSERT_TRUE(tavro.wait_for_title(L"Logging output"));
+    ASSERT_TRUE(start_output_log(tavro));
     size_t prompts = count_occurrences(tavro.pane_text(), tavro.first_prompt());
     tavro.type_line(L"tiny_gui.exe");
     ASSERT_TRUE(wait_for_file(tavro.path_in_folder(L"started.txt")));
@@ -86,6 +67,7 @@ TEST_F(Lookup, AWindowProgramStartsWithoutHoldingUpTheSlave) {
     // The echo shows the command as typed, without the marker that made the slave start it.
     EXPECT_EQ(pane.find(L"sTaRT"), std::wstring::npos) << to_utf8(pane);
     EXPECT_TRUE(has_line(pane, tavro.first_prompt() + L"tiny_gui.exe")) << to_utf8(pane);
+    DWORD_PTR result = 0;
     SendMessageTimeoutW(tavro.main_window(), WM_COMMAND, CMD_STOP_LOGGING, 0, SMTO_NORMAL, WAIT_MS, &result);
     std::string log;
     ASSERT_TRUE(read_file(tavro.path_in_folder(L"tavro.log"), &log));

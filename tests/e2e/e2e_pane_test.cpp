@@ -17,28 +17,14 @@ std::string colour_settings() {
            "\nColorText=" + std::to_string((unsigned long)NORMAL_COLOUR) + "\n";
 }
 
-bool start_at_prompt(Tavro& tavro, const std::string& extra_settings = std::string()) {
-    StartOptions options;
-    options.extra_settings = extra_settings;
-    return tavro.start(options) && tavro.wait_for_pane(tavro.first_prompt());
-}
-
-std::wstring prompt_display_text(Tavro& tavro) {
-    wchar_t text[64] = {};
-    DWORD_PTR got = 0;
-    if (!SendMessageTimeoutW(tavro.prompt_display(), WM_GETTEXT, 64, (LPARAM)text, SMTO_NORMAL, 5000, &got))
-        return L"(no answer)";
-    return std::wstring(text, got < 64 ? got : 63);
-}
-
 bool wait_for_prompt_display(Tavro& tavro, const std::wstring& mark, DWORD timeout_ms = WAIT_MS) {
     ULONGLONG deadline = GetTickCount64() + timeout_ms;
     for (;;) {
-        if (prompt_display_text(tavro) == mark) return true;
+        if (tavro.prompt_text() == mark) return true;
         if (!tavro.running() || GetTickCount64() >= deadline) break;
         Sleep(POLL_MS);
     }
-    printf("e2e: the prompt display shows \"%s\", not \"%s\"\n", to_utf8(prompt_display_text(tavro)).c_str(),
+    printf("e2e: the prompt display shows \"%s\", not \"%s\"\n", to_utf8(tavro.prompt_text()).c_str(),
            to_utf8(mark).c_str());
     return false;
 }
@@ -86,10 +72,6 @@ int last_numbered_line(const std::wstring& pane, const char* prefix, int count) 
     for (int i = 1; i <= count; i++)
         if (has_line(pane, numbered(prefix, i))) last = i;
     return last;
-}
-
-bool ends_with(const std::wstring& text, const std::wstring& tail) {
-    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
 // Tavro's own current directory, from its process parameters.
@@ -276,7 +258,7 @@ protected:
         // A page: more than a few lines, far from all of them.
         ASSERT_GT(page_end, 5) << to_utf8(pane);
         ASSERT_LT(page_end, (int)LINES - 100) << to_utf8(pane);
-        EXPECT_EQ(prompt_display_text(tavro), L"\u00bb");
+        EXPECT_EQ(tavro.prompt_text(), L"\u00bb");
         EXPECT_EQ(count_occurrences(pane, L"==> "), prompts_before) << to_utf8(pane);
     }
     Tavro tavro;
@@ -307,7 +289,7 @@ TEST_F(PanePager, EnterShowsOneMoreLineAndSubmitsNothing) {
     std::wstring pane = tavro.pane_text();
     EXPECT_EQ(last_numbered_line(pane, "page line ", LINES), page_end + 1) << to_utf8(pane);
     EXPECT_EQ(count_occurrences(pane, L"==> "), prompts_before) << to_utf8(pane);
-    EXPECT_EQ(prompt_display_text(tavro), L"\u00bb");
+    EXPECT_EQ(tavro.prompt_text(), L"\u00bb");
     EXPECT_EQ(tavro.input_text(), L"");
 }
 

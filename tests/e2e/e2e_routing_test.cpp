@@ -18,53 +18,6 @@ std::string list_settings() {
            "\n[Cmd Commands]\nNoCmd=cmd,\nCmdAndQuit=echo,\n";
 }
 
-bool start_at_prompt(Tavro& tavro, const std::string& extra_settings = std::string()) {
-    StartOptions options;
-    options.extra_settings = extra_settings;
-    return tavro.start(options) && tavro.wait_for_pane(tavro.first_prompt());
-}
-
-std::wstring prompt_display_text(Tavro& tavro) {
-    wchar_t text[64] = {};
-    DWORD_PTR got = 0;
-    if (!SendMessageTimeoutW(tavro.prompt_display(), WM_GETTEXT, 64, (LPARAM)text, SMTO_NORMAL, 5000, &got))
-        return L"(no answer)";
-    return std::wstring(text, got < 64 ? got : 63);
-}
-
-bool ends_with(const std::wstring& text, const std::wstring& tail) {
-    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
-}
-
-// A fresh prompt: one more "==> " than before, and the pane ends with the prompt.
-bool wait_for_fresh_prompt(Tavro& tavro, size_t prompts_before, DWORD timeout_ms = WAIT_MS) {
-    return wait_until(tavro,
-                      [&] {
-                          std::wstring pane = tavro.pane_text();
-                          return count_occurrences(pane, L"==> ") > prompts_before && ends_with(pane, L"> ");
-                      },
-                      "a fresh prompt", timeout_ms);
-}
-
-// Waits for a file that another process writes, until it holds the needle.
-bool wait_for_file_text(const std::wstring& path, const std::string& needle, std::string* bytes) {
-    ULONGLONG deadline = GetTickCount64() + 60000;
-    for (;;) {
-        if (read_file(path, bytes) && bytes->find(needle) != std::string::npos) return true;
-        if (GetTickCount64() >= deadline) break;
-        Sleep(POLL_MS);
-    }
-    printf("e2e: %s does not hold \"%s\" (it holds \"%s\")\n", to_utf8(path).c_str(), needle.c_str(), bytes->c_str());
-    return false;
-}
-
-std::vector<DWORD> pipecmd_slaves(const Tavro& tavro) {
-    std::vector<DWORD> pids;
-    for (const ProcessEntry& p : tavro.slaves())
-        if (lower_ascii(p.exe) == L"pipecmd.exe") pids.push_back(p.pid);
-    return pids;
-}
-
 DWORD the_slave(const Tavro& tavro) {
     std::vector<DWORD> pids = pipecmd_slaves(tavro);
     EXPECT_EQ(pids.size(), 1u);
@@ -233,14 +186,7 @@ TEST(RoutingKeys, CtrlCAsksFirstAndYesInterruptsWithANewSlave) {
                            },
                            "a new slave"));
     // The new slave shows its prompt after the notice and takes commands.
-    ASSERT_TRUE(wait_until(tavro,
-                           [&] {
-                               std::wstring pane = tavro.pane_text();
-                               size_t notice = pane.rfind(L"**INTERRUPTED**");
-                               return notice != std::wstring::npos &&
-                                      pane.find(tavro.first_prompt(), notice) != std::wstring::npos;
-                           },
-                           "a prompt after the notice", 60000));
+    ASSERT_TRUE(wait_for_prompt_after(tavro, L"**INTERRUPTED**", 60000));
     std::wstring second = unique_marker();
     ASSERT_TRUE(tavro.run_command(L"echo " + second, 60000));
     EXPECT_TRUE(has_line(tavro.pane_text(), second));
@@ -250,12 +196,12 @@ TEST(RoutingKeys, CtrlCAsksFirstAndYesInterruptsWithANewSlave) {
 TEST(RoutingKeys, CtrlSPausesAndTheNextKeyResumesWithoutBeingTyped) {
     Tavro tavro;
     ASSERT_TRUE(start_at_prompt(tavro));
-    ASSERT_EQ(prompt_display_text(tavro), L">");
+    ASSERT_EQ(tavro.prompt_text(), L">");
 
     tavro.type_char(19);
-    ASSERT_TRUE(wait_until(tavro, [&] { return prompt_display_text(tavro) == L"\u00a7"; }, "the pause mark"));
+    ASSERT_TRUE(wait_until(tavro, [&] { return tavro.prompt_text() == L"\u00a7"; }, "the pause mark"));
     tavro.type_char(L'a');
-    ASSERT_TRUE(wait_until(tavro, [&] { return prompt_display_text(tavro) == L">"; }, "the pause to end"));
+    ASSERT_TRUE(wait_until(tavro, [&] { return tavro.prompt_text() == L">"; }, "the pause to end"));
     EXPECT_EQ(tavro.input_text(), L"");
     // Typing goes on as usual once resumed.
     tavro.type_char(L'b');
@@ -268,9 +214,9 @@ TEST(RoutingKeys, CtrlSPausesAndTheNextKeyResumesWithoutBeingTyped) {
     tavro.type_text(L"echo " + marker);
     ASSERT_TRUE(wait_until(tavro, [&] { return tavro.input_text() == L"echo " + marker; }, "the typed line"));
     tavro.type_char(19);
-    ASSERT_TRUE(wait_until(tavro, [&] { return prompt_display_text(tavro) == L"\u00a7"; }, "the pause mark"));
+    ASSERT_TRUE(wait_until(tavro, [&] { return tavro.prompt_text() == L"\u00a7"; }, "the pause mark"));
     tavro.press_enter();
-    ASSERT_TRUE(wait_until(tavro, [&] { return prompt_display_text(tavro) == L">"; }, "the pause to end"));
+    ASSERT_TRUE(wait_until(tavro, [&] { return tavro.prompt_text() == L">"; }, "the pause to end"));
     EXPECT_EQ(tavro.input_text(), L"echo " + marker);
     // The next Enter submits the line; the earlier one had not.
     tavro.press_enter();

@@ -97,6 +97,16 @@ std::wstring utf16(const char* text) {
     return out;
 }
 
+std::wstring windows_path(const char* path) {
+    std::wstring p = utf16(path);
+    if (!p.empty() && p[0] == L'/') {
+        for (wchar_t& c : p)
+            if (c == L'/') c = L'\\';
+        p = L"Z:" + p;
+    }
+    return p;
+}
+
 static void remove_tree(const std::wstring& folder) {
     WIN32_FIND_DATAW found;
     HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
@@ -546,6 +556,11 @@ std::wstring Tavro::input_text() {
     return send_get_text(edit_, &text) ? text : std::wstring();
 }
 
+std::wstring Tavro::prompt_text() {
+    std::wstring text;
+    return send_get_text(prom_, &text) ? text : std::wstring();
+}
+
 std::wstring Tavro::title() {
     if (main_ && IsWindow(main_)) last_title_ = window_text(main_);
     return last_title_;
@@ -824,15 +839,87 @@ std::wstring unique_marker() {
            std::to_wstring(++n);
 }
 
-bool wait_until(Tavro& tavro, const std::function<bool()>& done, const char* what, DWORD timeout_ms) {
+bool wait_until(Tavro& tavro, const std::function<bool()>& done, const char* what, DWORD timeout_ms, DWORD poll_ms) {
     ULONGLONG deadline = GetTickCount64() + timeout_ms;
     for (;;) {
         if (done()) return true;
         if (!tavro.running() || GetTickCount64() >= deadline) break;
-        Sleep(POLL_MS);
+        Sleep(poll_ms);
     }
     tavro.print_diagnostics((std::string("gave up waiting for ") + what).c_str());
     return false;
+}
+
+bool wait_for_fresh_prompt(Tavro& tavro, size_t prompts_before, DWORD timeout_ms) {
+    return wait_until(tavro,
+                      [&] {
+                          std::wstring pane = tavro.pane_text();
+                          return count_occurrences(pane, L"==> ") > prompts_before && ends_with(pane, L"> ");
+                      },
+                      "a fresh prompt", timeout_ms);
+}
+
+bool wait_for_prompt_after(Tavro& tavro, const std::wstring& needle, DWORD timeout_ms) {
+    return wait_until(tavro,
+                      [&] {
+                          std::wstring pane = tavro.pane_text();
+                          size_t at = pane.rfind(needle);
+                          return at != std::wstring::npos && pane.find(tavro.first_prompt(), at) != std::wstring::npos;
+                      },
+                      "a prompt after the text waited for", timeout_ms);
+}
+
+bool start_at_prompt(Tavro& tavro, const StartOptions& options, DWORD timeout_ms) {
+    return tavro.start(options) && tavro.wait_for_pane(tavro.first_prompt(), timeout_ms);
+}
+
+bool start_at_prompt(Tavro& tavro, const std::string& extra_settings) {
+    StartOptions options;
+    options.extra_settings = extra_settings;
+    return start_at_prompt(tavro, options);
+}
+
+bool wait_for_input(Tavro& tavro, const std::wstring& expected, DWORD timeout_ms) {
+    ULONGLONG deadline = GetTickCount64() + timeout_ms;
+    std::wstring now;
+    for (;;) {
+        now = tavro.input_text();
+        if (now == expected) return true;
+        if (GetTickCount64() >= deadline) break;
+        Sleep(POLL_MS);
+    }
+    printf("e2e: the input line holds \"%s\", not \"%s\"\n", to_utf8(now).c_str(), to_utf8(expected).c_str());
+    fflush(stdout);
+    return false;
+}
+
+bool wait_for_file_text(const std::wstring& path, const std::string& needle, std::string* bytes) {
+    ULONGLONG deadline = GetTickCount64() + 60000;
+    for (;;) {
+        if (read_file(path, bytes) && bytes->find(needle) != std::string::npos) return true;
+        if (GetTickCount64() >= deadline) break;
+        Sleep(POLL_MS);
+    }
+    printf("e2e: %s does not hold \"%s\" (it holds \"%s\")\n", to_utf8(path).c_str(), needle.c_str(), bytes->c_str());
+    fflush(stdout);
+    return false;
+}
+
+bool start_output_log(Tavro& tavro) {
+    enum { CMD_OPEN_OUTPUT_LOG = 8 };
+    RemoteText mode(tavro.process(), L"wb");
+    DWORD_PTR result = 0;
+    return mode.valid() &&
+           SendMessageTimeoutW(tavro.main_window(), WM_COMMAND, CMD_OPEN_OUTPUT_LOG, mode.pointer(), SMTO_NORMAL,
+                               WAIT_MS, &result) &&
+           tavro.wait_for_title(L"Logging output");
+}
+
+std::vector<DWORD> pipecmd_slaves(const Tavro& tavro) {
+    std::vector<DWORD> pids;
+    for (const ProcessEntry& p : tavro.slaves())
+        if (lower_ascii(p.exe) == L"pipecmd.exe") pids.push_back(p.pid);
+    return pids;
 }
 
 }  // namespace e2e

@@ -56,6 +56,8 @@ bool write_file(const std::wstring& path, const std::string& bytes);
 // Waits until the file exists; reads it into bytes when given.
 bool wait_for_file(const std::wstring& path, DWORD timeout_ms = WAIT_MS, std::string* bytes = nullptr);
 std::wstring utf16(const char* text);   // ASCII or UTF-8 to UTF-16
+// A path from the Linux side ("/tmp/x") names the same file through Wine's drive Z:.
+std::wstring windows_path(const char* path);
 
 // Processes, from a Toolhelp snapshot.
 struct ProcessEntry {
@@ -133,6 +135,7 @@ public:
     // Reading. When Tavro doesn't answer (busy or gone) the text read last is returned.
     std::wstring pane_text();
     std::wstring input_text();
+    std::wstring prompt_text();   // the prompt display's character
     std::wstring title();
     // The prompt of Tavro's own folder, where the slave starts.
     std::wstring first_prompt() const { return prompt_for(folder_); }
@@ -210,7 +213,31 @@ private:
 // A text no earlier output can hold: the process id, the tick count and a counter.
 std::wstring unique_marker();
 
-// Polls done() until it holds, Tavro ends or the time is up; prints the state when it gives up.
-bool wait_until(Tavro& tavro, const std::function<bool()>& done, const char* what, DWORD timeout_ms = WAIT_MS);
+// Polls done() every poll_ms until it holds, Tavro ends or the time is up; prints the state when
+// it gives up.
+bool wait_until(Tavro& tavro, const std::function<bool()>& done, const char* what, DWORD timeout_ms = WAIT_MS,
+                DWORD poll_ms = POLL_MS);
+
+// A fresh prompt: one more "==> " in the pane than before, and the pane ends with a prompt.
+bool wait_for_fresh_prompt(Tavro& tavro, size_t prompts_before, DWORD timeout_ms = WAIT_MS);
+
+// Waits for the slave's prompt behind the last occurrence of needle in the pane.
+bool wait_for_prompt_after(Tavro& tavro, const std::wstring& needle, DWORD timeout_ms = WAIT_MS);
+
+// Starts Tavro and waits for its first prompt in the pane.
+bool start_at_prompt(Tavro& tavro, const StartOptions& options = StartOptions(), DWORD timeout_ms = WAIT_MS);
+bool start_at_prompt(Tavro& tavro, const std::string& extra_settings);
+
+// Typed characters are posted and the text is asked for with a sent message, so it is polled.
+bool wait_for_input(Tavro& tavro, const std::wstring& expected, DWORD timeout_ms = WAIT_MS);
+
+// Polls a file that another process writes until it holds the needle.
+bool wait_for_file_text(const std::wstring& path, const std::string& needle, std::string* bytes);
+
+// Starts the output log afresh (mode "wb") at the FileLog in force, through File > Log Output.
+bool start_output_log(Tavro& tavro);
+
+// The process ids of the pipecmd.exe slaves that Tavro started.
+std::vector<DWORD> pipecmd_slaves(const Tavro& tavro);
 
 }  // namespace e2e

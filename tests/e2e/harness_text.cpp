@@ -132,6 +132,10 @@ size_t count_nonblank_lines(const std::wstring& text) {
     return n;
 }
 
+bool ends_with(const std::wstring& text, const std::wstring& tail) {
+    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
 std::wstring lower_ascii(std::wstring text) {
     for (wchar_t& c : text)
         if (c >= L'A' && c <= L'Z') c = (wchar_t)(c - L'A' + L'a');

@@ -36,6 +36,7 @@ std::wstring text_before(const std::wstring& text, const std::wstring& needle);
 // Lines that hold more than blanks.
 size_t count_nonblank_lines(const std::wstring& text);
 
+bool ends_with(const std::wstring& text, const std::wstring& tail);
 std::wstring lower_ascii(std::wstring text);
 // The prompt the slave shows in a directory once it has been sent "prompt $Q$Q$G$S$p$g$s".
 std::wstring prompt_for(const std::wstring& directory);

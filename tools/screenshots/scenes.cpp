@@ -14,25 +14,6 @@
 
 using namespace e2e;
 
-// A path from the Linux side ("/tmp/x") names the same file through Wine's drive Z:.
-static std::wstring windows_path(const char* path) {
-    std::wstring p = utf16(path);
-    if (!p.empty() && p[0] == L'/') {
-        for (wchar_t& c : p)
-            if (c == L'/') c = L'\\';
-        p = L"Z:" + p;
-    }
-    return p;
-}
-
-static std::wstring window_text(HWND window) {
-    wchar_t buffer[64] = {0};
-    DWORD_PTR got = 0;
-    if (!window || !SendMessageTimeoutW(window, WM_GETTEXT, 64, (LPARAM)buffer, SMTO_NORMAL, 5000, &got)) return L"";
-    buffer[63] = 0;
-    return buffer;
-}
-
 // A visible popup menu (class "#32768") of the process.
 static HWND find_popup_menu(DWORD pid) {
     HWND found = NULL;
@@ -90,7 +71,7 @@ static bool scene_paging(Tavro& tavro) {
     for (;;) {
         Sleep(1000);
         std::wstring pane = tavro.pane_text();
-        if (pane == before && window_text(tavro.prompt_display()) == L"\x00BB") return true;
+        if (pane == before && tavro.prompt_text() == L"\x00BB") return true;
         before = pane;
         if (GetTickCount64() >= deadline) {
             tavro.print_diagnostics("the pager did not stop after a page");

@@ -44,6 +44,10 @@ extern bool activation_flag;       // set on activation, cleared by the next pol
 extern int focus_redirect;         // Open Selected Text sends the next two focus events to Text
 extern bool output_paused;         // Ctrl+S: the loop stops polling
 
+// The shell's default action on a file, a folder or an address (ShellExecuteW with no verb and
+// no parameters, shown normally); the result is ShellExecuteW's. Tests put a recorder here.
+extern HINSTANCE (*shell_open)(HWND owner, const wchar_t* file, const wchar_t* directory);
+
 bool is_nt_platform();
 void report_system_error(const wchar_t* prefix);
 int message_box_with_program_icon(HWND owner, const wchar_t* text, const wchar_t* caption, UINT style);

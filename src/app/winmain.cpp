@@ -286,8 +286,6 @@ int WINAPI wWinMain(HINSTANCE hinstance, HINSTANCE, PWSTR, int show_command) {
     parse_arguments();
     derive_names();
     read_settings();
-    // Also on a first start: CHCP must name the page the conversions really use.
-    derive_slave_code_page();
     if (OldErrorLog) rotate_error_log();
     Uses++;
     int failed = create_windows(show_command);

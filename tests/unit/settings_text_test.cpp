@@ -165,9 +165,12 @@ TEST(SettingsValues, CommandListNormalisation) {
     EXPECT_EQ(L"dir, copy,", normalised(L"dir, copy"));
     EXPECT_EQ(L"a,", normalised(L"a,\n"));
     EXPECT_EQ(L" ,x,", normalised(L" ,x"));
-    // Cut to 1,362 characters before the closing comma is added.
-    std::wstring longest = normalised(std::wstring(2000, L'w'));
-    EXPECT_EQ(std::wstring(CMD_LIST_TEXT_MAX, L'w') + L",", longest);
+    // Cut to 1,362 characters before the closing comma is added, inside the buffer.
+    wchar_t guarded[CMD_LIST_BUFFER + 8];
+    for (wchar_t& c : guarded) c = L'#';
+    normalise_command_list(guarded, std::wstring(2046, L'w').c_str());
+    EXPECT_EQ(std::wstring(CMD_LIST_TEXT_MAX, L'w') + L",", std::wstring(guarded + 1));
+    EXPECT_EQ(L'#', guarded[CMD_LIST_BUFFER]);
     EXPECT_EQ(std::wstring(CMD_LIST_TEXT_MAX - 1, L'v') + L",",
               normalised(std::wstring(CMD_LIST_TEXT_MAX - 1, L'v') + L",,,,"));
 

@@ -266,7 +266,8 @@ TEST_F(SettingsFile, EveryKeyRoundTrips) {
 TEST_F(SettingsFile, OverlongLinesAndValuesAreCut) {
     write_bytes(ini, "[Fonts]\r\nName=" + std::string(3000, 'N') + "\r\nSize=-12\r\n[Window]\r\nUses=" +
                          std::string(2041, '1') + "Top=7\r\n[Misc]\r\nApp=" + std::string(300, 'a') +
-                         "\r\nTruncDateErr=12/31/2024\r\nWordDelims=" + std::string(50, ';') + "\r\n");
+                         "\r\nTruncDateErr=12/31/2024\r\nWordDelims=" + std::string(50, ';') +
+                         "\r\n[Window]\r\nVersion=2.2.2.2.2\r\n[NoPath]\r\nRun=" + std::string(300, 'r') + "\r\n");
     read_settings();
     EXPECT_EQ(std::wstring(FONT_NAME_MAX, L'N'), Name);
     EXPECT_EQ(-12, Size);
@@ -275,6 +276,8 @@ TEST_F(SettingsFile, OverlongLinesAndValuesAreCut) {
     EXPECT_EQ(std::wstring(APP_MAX, L'a'), App);
     EXPECT_STREQ(L"12/31/20", TruncDateErr);
     EXPECT_EQ(std::wstring(WORD_DELIMS_MAX, L';'), WordDelims);
+    EXPECT_STREQ(L"2.2.2.", Version);
+    EXPECT_EQ(std::wstring(PATH_VALUE_MAX, L'r'), ::Run);
 }
 
 TEST_F(SettingsFile, GarbageAndHugeLinesDoNotHurt) {

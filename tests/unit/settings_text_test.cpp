@@ -60,16 +60,6 @@ TEST(SettingsKeys, FirstLetterWithinSectionCaseSensitive) {
     EXPECT_EQ(KEY_NONE, find_setting_key(L'W', L'0'));
     EXPECT_EQ(KEY_NONE, find_setting_key(L'X', L'A'));
     EXPECT_EQ(KEY_NONE, find_setting_key(0, L'T'));
-
-    EXPECT_EQ(FORM_TEXT, setting_form(KEY_FILE_LOG));
-    EXPECT_EQ(FORM_NUMBER, setting_form(KEY_BACKGROUND));
-    EXPECT_EQ(FORM_LIST, setting_form(KEY_KEEP_CMD));
-    EXPECT_EQ(FORM_MACRO, setting_form(KEY_MACRO));
-    EXPECT_EQ(6, setting_text_limit(KEY_VERSION));
-    EXPECT_EQ(46, setting_text_limit(KEY_NAME));
-    EXPECT_EQ(38, setting_text_limit(KEY_WORD_DELIMS));
-    EXPECT_EQ(8, setting_text_limit(KEY_TRUNC_DATE_ERR));
-    EXPECT_EQ(259, setting_text_limit(KEY_RUN));
 }
 
 TEST(SettingsLines, LineEndsAndLongLines) {

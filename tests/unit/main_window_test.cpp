@@ -427,6 +427,63 @@ TEST_F(MainWindow, NameCompletionCyclesThroughTheFolderAndStartsOverWhenTheLineC
     RemoveDirectoryW(root.c_str());
 }
 
+// The error log's files are named for this test; the settings it touches are put back.
+struct ErrorLogFiles {
+    wchar_t saved_current[FILE_NAME_CHARS], saved_previous[FILE_NAME_CHARS];
+    int saved_error_log = ErrorLog, saved_highlight = HighlightErrs;
+    std::wstring current, previous;
+    explicit ErrorLogFiles(const std::wstring& folder) {
+        lstrcpyW(saved_current, error_log_name);
+        lstrcpyW(saved_previous, previous_error_log_name);
+        current = folder + L"tavro_main_window_test.err";
+        previous = folder + L"tavro_main_window_test.ero";
+        lstrcpyW(error_log_name, current.c_str());
+        lstrcpyW(previous_error_log_name, previous.c_str());
+    }
+    ~ErrorLogFiles() {
+        DeleteFileW(current.c_str());
+        DeleteFileW(previous.c_str());
+        lstrcpyW(error_log_name, saved_current);
+        lstrcpyW(previous_error_log_name, saved_previous);
+        ErrorLog = saved_error_log, HighlightErrs = saved_highlight;
+    }
+    static void write(const std::wstring& name, const char* text) {
+        HANDLE h = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        DWORD done;
+        WriteFile(h, text, lstrlenA(text), &done, nullptr);
+        CloseHandle(h);
+    }
+};
+
+TEST_F(MainWindow, LogErrorsWithoutShowErrorsInColorOnlyAsksToTurnItOn) {
+    ErrorLogFiles files(temp);
+    HighlightErrs = 0;
+    ErrorLog = 0;
+    command(CMD_LOG_ERRORS);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].caption, L"Error");
+    EXPECT_EQ(boxes[0].text, L"You must turn on 'View > Show Errors in Color' to be able to log errors.");
+    EXPECT_EQ(ErrorLog, 0);
+    EXPECT_EQ(GetFileAttributesW(files.current.c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(MainWindow, ViewErrorsShowsThePreviousLogFirstUnderOneHeader) {
+    ErrorLogFiles files(temp);
+    ErrorLog = 0;
+    ErrorLogFiles::write(files.previous, "older error\r\n");
+    ErrorLogFiles::write(files.current, "newer error\r\n");
+    command(CMD_VIEW_ERRORS);
+    std::wstring text = pane();
+    size_t header = text.find(L"\tError Log");
+    ASSERT_NE(header, std::wstring::npos) << std::string(text.begin(), text.end());
+    EXPECT_EQ(text.find(L"\tError Log", header + 1), std::wstring::npos);
+    size_t older = text.find(L"older error"), newer = text.find(L"newer error");
+    ASSERT_NE(older, std::wstring::npos);
+    ASSERT_NE(newer, std::wstring::npos);
+    EXPECT_LT(header, older);
+    EXPECT_LT(older, newer);
+}
+
 TEST_F(MainWindow, FunctionKeysOfTheInputLine) {
     add_to_history(L"dir abc def");
     auto key = [&](UINT vk) {

@@ -439,6 +439,8 @@ struct ErrorLogFiles {
         previous = folder + L"tavro_main_window_test.ero";
         lstrcpyW(error_log_name, current.c_str());
         lstrcpyW(previous_error_log_name, previous.c_str());
+        DeleteFileW(current.c_str());   // left by a run that ended before its clean-up
+        DeleteFileW(previous.c_str());
     }
     ~ErrorLogFiles() {
         DeleteFileW(current.c_str());

@@ -912,7 +912,6 @@ bool wait_for_file_text(const std::wstring& path, const std::string& needle, std
 }
 
 bool start_output_log(Tavro& tavro) {
-    enum { CMD_OPEN_OUTPUT_LOG = 8 };
     RemoteText mode(tavro.process(), L"wb");
     DWORD_PTR result = 0;
     return mode.valid() &&

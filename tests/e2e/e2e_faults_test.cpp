@@ -184,8 +184,8 @@ TEST(FaultSlave, LinesTypedAheadOfASilentCommandNeverHangTavro) {
     ASSERT_TRUE(start_at_prompt(tavro, StartOptions(), START_AT_PROMPT_MS));
     ASSERT_TRUE(copy_fault_output(tavro));
     std::wstring done = unique_marker();
-    tavro.type_line(L"fault_output late 5 24 " + done);
-    ASSERT_TRUE(tavro.wait_for_pane(L"> fault_output late 5 24 " + done, 60000));
+    tavro.type_line(L"fault_output late 30 24 " + done);
+    ASSERT_TRUE(tavro.wait_for_pane(L"> fault_output late 30 24 " + done, 60000));
     left.add(tavro.pid());
     std::vector<std::wstring> outputs;
     for (int i = 0; i < 3; i++) {

@@ -33,8 +33,7 @@ static bool copy_test_program(const Tavro& tavro, const wchar_t* name) {
 class Lookup : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(tavro.start());
-        ASSERT_TRUE(tavro.wait_for_pane(tavro.first_prompt()));
+        ASSERT_TRUE(start_at_prompt(tavro));
     }
     Tavro tavro;
 };

@@ -78,7 +78,7 @@ class MainWindow : public ::testing::Test {
 protected:
     HWND saved_main, saved_text, saved_prom, saved_edit;
     WNDPROC saved_edit_proc, saved_text_proc;
-    HANDLE saved_stdin_write, saved_stdout_read;
+    HANDLE saved_stdin_write, saved_stdin_read, saved_stdout_read;
     HINSTANCE saved_instance;
     HMODULE resources = nullptr;
     wchar_t saved_help[FILE_NAME_CHARS], saved_directory[TRACKED_DIR_MAX + 1];
@@ -99,7 +99,7 @@ protected:
         ASSERT_NE(main_class, 0);
         saved_main = Main, saved_text = Text, saved_prom = Prom, saved_edit = Edit;
         saved_edit_proc = edit_previous_proc, saved_text_proc = text_previous_proc;
-        saved_stdin_write = stdin_write, saved_stdout_read = stdout_read;
+        saved_stdin_write = stdin_write, saved_stdin_read = stdin_read, saved_stdout_read = stdout_read;
         saved_instance = instance;
         lstrcpyW(saved_help, help_page_name);
         lstrcpyW(saved_directory, tracked_directory);
@@ -118,6 +118,7 @@ protected:
         ASSERT_TRUE(CreatePipe(&slave_in_read, &slave_in_write, nullptr, 0));
         ASSERT_TRUE(CreatePipe(&slave_out_read, &slave_out_write, nullptr, 0));
         stdin_write = slave_in_write;
+        stdin_read = slave_in_read;
         stdout_read = slave_out_read;
         paging_mode = discard_mode = output_paused = false;
         lines_left = 0;
@@ -156,7 +157,7 @@ protected:
         pump();
         Main = saved_main, Text = saved_text, Prom = saved_prom, Edit = saved_edit;
         edit_previous_proc = saved_edit_proc, text_previous_proc = saved_text_proc;
-        stdin_write = saved_stdin_write, stdout_read = saved_stdout_read;
+        stdin_write = saved_stdin_write, stdin_read = saved_stdin_read, stdout_read = saved_stdout_read;
         instance = saved_instance;
         if (resources) FreeLibrary(resources);
         lstrcpyW(help_page_name, saved_help);
@@ -181,6 +182,7 @@ protected:
     }
     void command(int id) { SendMessageW(Main, WM_COMMAND, id, 0); }
     std::string sent() {
+        flush_slave_input();
         DWORD pending = 0;
         std::string bytes;
         if (PeekNamedPipe(slave_in_read, nullptr, 0, nullptr, &pending, nullptr) && pending) {

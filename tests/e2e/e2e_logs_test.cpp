@@ -107,6 +107,41 @@ TEST(ErrorLog, ViewErrorsWithoutALogSaysSo) {
     EXPECT_EQ(tavro.pane_text().find(L"\tError Log"), std::wstring::npos);
 }
 
+// The error log is rotated as Tavro starts on a new day: yesterday's log becomes the ".ero"
+// file (the one before it is gone) and the day is recorded; a second start that day keeps it.
+TEST(ErrorLog, AStartOnANewDayMakesTheLogThePreviousDays) {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    char today[16];
+    snprintf(today, sizeof today, "%02u/%02u/%02u", now.wMonth, now.wDay, now.wYear % 100);
+    struct Case {
+        const char* last_rotation;
+        bool rotates;
+    } cases[] = {{"01/01/20", true}, {today, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.last_rotation);
+        Tavro tavro;
+        StartOptions options;
+        options.extra_settings = std::string("OldErrorLog=1\nTruncDateErr=") + c.last_rotation + "\n";
+        options.files = {{L"tavro.err", "the last day's errors\r\n"}, {L"tavro.ero", "the day before\r\n"}};
+        ASSERT_TRUE(tavro.start(options));
+        ASSERT_TRUE(tavro.wait_for_pane(tavro.first_prompt()));
+        ASSERT_TRUE(tavro.close_window());
+        std::string err, ero, settings;
+        bool has_err = read_file(tavro.path_in_folder(L"tavro.err"), &err);
+        ASSERT_TRUE(read_file(tavro.path_in_folder(L"tavro.ero"), &ero));
+        ASSERT_TRUE(read_file(tavro.settings_path(), &settings));
+        EXPECT_NE(settings.find(std::string("TruncDateErr=") + today + "\r\n"), std::string::npos) << settings;
+        if (c.rotates) {
+            EXPECT_FALSE(has_err) << err;
+            EXPECT_EQ(ero, "the last day's errors\r\n");
+        } else {
+            EXPECT_EQ(err, "the last day's errors\r\n");
+            EXPECT_EQ(ero, "the day before\r\n");
+        }
+    }
+}
+
 // ---- Environment sync ------------------------------------------------------------------
 
 // cmd.exe is on the bypass list, so "cmd /c ..." runs directly from Tavro with Tavro's environment.

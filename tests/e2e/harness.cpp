@@ -443,6 +443,12 @@ bool Tavro::start(const StartOptions& options) {
             return false;
         }
     }
+    for (const auto& file : options.files) {
+        if (!write_file(path_in_folder(file.first.c_str()), file.second)) {
+            printf("e2e: start: cannot write %s\n", to_utf8(file.first).c_str());
+            return false;
+        }
+    }
     std::wstring command_line = L"\"" + exe + L"\"";
     if (!options.arguments.empty()) command_line += L" " + options.arguments;
     std::vector<wchar_t> writable(command_line.begin(), command_line.end());

@@ -4,6 +4,7 @@
 #pragma once
 #include <windows.h>
 #include <functional>
+#include <utility>
 #include <string>
 #include <vector>
 #include "harness_text.h"
@@ -40,6 +41,8 @@ struct StartOptions {
     DWORD close_wait_ms = CLOSE_WAIT_MS;
     std::string raw_settings;          // not empty: the settings file's bytes, written as they are
     bool read_only_settings = false;   // the settings file gets FILE_ATTRIBUTE_READONLY
+    // Files written into the folder before Tavro starts: name and bytes.
+    std::vector<std::pair<std::wstring, std::string>> files;
 };
 
 // Where the programs of this build are: <build>/bin beside <build>/tests, where the tests run

@@ -60,6 +60,50 @@ TEST(OutputLog, CapturesWhatThePaneShowsBetweenItsBanners) {
     EXPECT_EQ(find_in(bytes, "old text"), std::string::npos) << bytes;
 }
 
+// File > Start Logging: the Open dialog offers FileLog; an existing file asks Yes (append),
+// No (overwrite) or Cancel (no log).
+TEST(OutputLog, StartLoggingAsksWhetherToAppendToAnExistingFile) {
+    Tavro tavro;
+    ASSERT_TRUE(tavro.start());
+    ASSERT_TRUE(tavro.wait_for_pane(tavro.first_prompt()));
+    std::wstring log = tavro.path_in_folder(L"tavro.log");
+    struct Case {
+        const wchar_t* answer;
+        bool logs;
+        const char* begins;
+    } cases[] = {{L"Yes", true, "old text\r\n++Logging begun at "},
+                 {L"No", true, "++Logging begun at "},
+                 {L"Cancel", false, "old text\r\n"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(to_utf8(c.answer));
+        ASSERT_TRUE(write_file(log, "old text\r\n"));
+        PostMessageW(tavro.main_window(), WM_COMMAND, CMD_START_LOGGING, 0);
+        HWND open = wait_for_dialog(tavro.pid());
+        ASSERT_TRUE(open);
+        ASSERT_TRUE(press_button_id(open, IDOK));   // the offered name, FileLog's default
+        HWND box = NULL;
+        ASSERT_TRUE(wait_until(tavro, [&] {
+            box = find_dialog(tavro.pid());
+            return box && dialog_text(box).find(L"append") != std::wstring::npos;
+        }, "the append question"));
+        EXPECT_EQ(dialog_caption(box), log);
+        ASSERT_TRUE(press_button(box, c.answer));
+        if (c.logs) {
+            ASSERT_TRUE(tavro.wait_for_title(L"Logging output"));
+            PostMessageW(tavro.main_window(), WM_COMMAND, CMD_STOP_LOGGING, 0);
+            ASSERT_TRUE(wait_title_without(tavro, L"Logging output"));
+        } else {
+            ASSERT_TRUE(wait_until(tavro, [&] { return !find_dialog(tavro.pid()); }, "the box closing"));
+            // A command's round trip: had a log been opened, the title would say so by now.
+            ASSERT_TRUE(tavro.run_command(L"echo " + unique_marker()));
+            EXPECT_EQ(tavro.title().find(L"Logging output"), std::wstring::npos) << to_utf8(tavro.title());
+        }
+        std::string bytes;
+        ASSERT_TRUE(read_file(log, &bytes));
+        EXPECT_EQ(bytes.compare(0, strlen(c.begins), c.begins), 0) << bytes;
+    }
+}
+
 // ---- Error log -------------------------------------------------------------------------
 
 TEST(ErrorLog, HoldsTheSlavesStandardErrorAndViewErrorsPrintsIt) {

@@ -164,6 +164,42 @@ TEST_F(PaneWindow, SelectionColourAppliesToAppendsUntilRestored) {
     EXPECT_EQ(colour_at(8), NORMAL);
 }
 
+// A line rewritten by carriage returns (a progress meter) leaves the colours of everything else
+// as they were; what the rewrite writes, and what comes after, take the colour then in force.
+TEST_F(PaneWindow, RewritingALineKeepsTheColoursAroundIt) {
+    const COLORREF GREEN = RGB(0, 200, 0);
+    print_to_output_pane(L"out\r\n");
+    set_output_colour(Text, SCF_SELECTION, RED);
+    print_to_output_pane(L"err\r\n");
+    set_output_colour(Text, SCF_SELECTION, GREEN);
+    print_to_output_pane(L"dir\r\n");
+    restore_normal_colour(Text, SCF_SELECTION);
+    print_to_output_pane(L"%s", L"step 10%\rstep 20%\r\n");
+    print_to_output_pane(L"after");
+    ASSERT_EQ(pane(), L"out\rerr\rdir\rstep 20%\rafter");
+    EXPECT_EQ(colour_at(0), NORMAL);
+    EXPECT_EQ(colour_at(4), RED);
+    EXPECT_EQ(colour_at(6), RED);
+    EXPECT_EQ(colour_at(8), GREEN);
+    EXPECT_EQ(colour_at(12), NORMAL);
+    EXPECT_EQ(colour_at(17), NORMAL);   // the rewritten "2"
+    EXPECT_EQ(colour_at(21), NORMAL);
+
+    // A meter on standard error: rewritten in the error colour, the lines above untouched.
+    set_output_colour(Text, SCF_SELECTION, RED);
+    print_to_output_pane(L"%s", L"\r\n 50%");
+    print_to_output_pane(L"%s", L"\r 90%");
+    restore_normal_colour(Text, SCF_SELECTION);
+    print_to_output_pane(L"%s", L"\r\nnext");
+    ASSERT_EQ(pane(), L"out\rerr\rdir\rstep 20%\rafter\r 90%\rnext");
+    EXPECT_EQ(colour_at(4), RED);
+    EXPECT_EQ(colour_at(8), GREEN);
+    EXPECT_EQ(colour_at(21), NORMAL);
+    EXPECT_EQ(colour_at(28), RED);   // " 90%"
+    EXPECT_EQ(colour_at(30), RED);
+    EXPECT_EQ(colour_at(33), NORMAL);
+}
+
 TEST_F(PaneWindow, TrimmingDropsOldestLinesAndKeepsColours) {
     std::wstring s;
     for (int i = 0; i < 159; i++) s += std::wstring(99, (wchar_t)(L'A' + i % 26)) + L"\r";

@@ -131,7 +131,7 @@ static void pipe_output_thru_more() {
     if (!stdout_read || !PeekNamedPipe(stdout_read, NULL, 0, NULL, &waiting, NULL) || !waiting) return;
     discard_mode = false;
     paging_mode = true;
-    lines_left = grid_lines - 1;
+    lines_left = pager_page_lines(grid_lines);
     SetWindowTextW(Prom, L"\u00bb");
 }
 

@@ -82,6 +82,9 @@ TEST_F(Submission, LinesReachTheSlaveAndSetPaging) {
     EXPECT_TRUE(paging_mode);
     EXPECT_EQ(lines_left, 29);
     EXPECT_EQ(text_of(Prom), L"\u00bb");
+    grid_lines = 1;   // a pane one line high still shows a line per page
+    submit(L"dir | more");
+    EXPECT_EQ(lines_left, 1);
     EXPECT_EQ(submit(L"dir"), "dir\r\n");
     EXPECT_FALSE(paging_mode);
     EXPECT_EQ(text_of(Prom), L">");

@@ -18,7 +18,8 @@ const int SETSIZE_COLUMNS = 101, SETSIZE_LINES = 102;
 const int SETSIZE_LEFT_HALF = 191, SETSIZE_RIGHT_HALF = 192, SETSIZE_MOVE_LEFT = 193;
 
 // Main's command ids.
-const UINT EDIT_CMD_C = 30, EDIT_CMD_K = 31, EDIT_MACROS = 35, TAB_WIDTH = 41, PROPERTIES = 47, WINDOW_SIZE = 57;
+const UINT EDIT_CMD_C = 30, EDIT_CMD_K = 31, EDIT_MACROS = 35, TAB_WIDTH = 41, PROPERTIES = 47, CODE_PAGE = 52,
+           WINDOW_SIZE = 57;
 
 // A menu command as the menu sends it, then the modal dialog it opens.
 HWND open_dialog(Tavro& tavro, UINT command) {
@@ -257,10 +258,48 @@ TEST(DialogsTabWidth, ANegativeEntryStoresEight) {
     EXPECT_TRUE(properties_show(tavro, L"Tab Width = 5"));
     ASSERT_TRUE(enter_tab_width(tavro, L"5", L"-3"));
     EXPECT_TRUE(properties_show(tavro, L"Tab Width = 8"));
+    // A width whose tab stop in dialog units would overflow is held to 1000 characters.
+    ASSERT_TRUE(enter_tab_width(tavro, L"8", L"600000000"));
+    EXPECT_TRUE(properties_show(tavro, L"Tab Width = 1000"));
+    ASSERT_TRUE(enter_tab_width(tavro, L"1000", L"-3"));
     ASSERT_TRUE(tavro.close_window());
     std::string settings;
     ASSERT_TRUE(read_file(tavro.settings_path(), &settings));
     EXPECT_EQ(settings_number(settings, "TabWidth"), 8) << settings;
+}
+
+// ---- Code Page ------------------------------------------------------------------------
+
+static bool enter_code_page(Tavro& tavro, const std::wstring& entered) {
+    HWND dialog = open_dialog(tavro, CODE_PAGE);
+    if (!dialog) return false;
+    EXPECT_EQ(control_text(dialog, EDITFLD_PROMPT), L"Code Page (0=ANSI,1=OEM,8=UTF8)");
+    return set_control_text(dialog, EDITFLD_VALUE, entered) && press_button_id(dialog, IDOK);
+}
+
+// Taken, such a page would lose every command typed and every line of output.
+TEST(DialogsCodePage, APageTheSystemCannotUseIsRefusedWithAMessage) {
+    Tavro tavro;
+    ASSERT_TRUE(start_at_prompt(tavro));
+    for (const wchar_t* page : {L"1200", L"5"}) {
+        ASSERT_TRUE(enter_code_page(tavro, page));
+        HWND box = NULL;
+        ASSERT_TRUE(wait_until(tavro, [&] {
+            box = find_dialog(tavro.pid());
+            return box && dialog_caption(box) == L"Tavro: Code Page";
+        }, "the refusal"));
+        EXPECT_NE(dialog_text(box).find(std::wstring(L"Code page ") + page + L" cannot be used"), std::wstring::npos)
+            << to_utf8(dialog_text(box));
+        press_button(box, L"OK");
+        ASSERT_TRUE(wait_for_no_dialog(tavro));
+    }
+    EXPECT_TRUE(properties_show(tavro, L"Code Page = ANSI"));
+    std::wstring marker = unique_marker();
+    ASSERT_TRUE(tavro.run_command(L"echo " + marker));
+    EXPECT_TRUE(has_line(tavro.pane_text(), marker)) << to_utf8(tavro.pane_text());
+    ASSERT_TRUE(enter_code_page(tavro, L"850"));
+    ASSERT_TRUE(wait_for_no_dialog(tavro));
+    EXPECT_TRUE(properties_show(tavro, L"Code Page = 850"));
 }
 
 // ---- Window size ----------------------------------------------------------------------

@@ -5,6 +5,7 @@
 #include "app/app.h"
 #include "app/grid.h"
 #include "settings/settings.h"
+#include "input/input.h"
 #include <richedit.h>
 #include <gtest/gtest.h>
 #include <string>
@@ -285,6 +286,26 @@ TEST_F(PaneWindow, StartMarkerElsewhereIsPrintedUnchanged) {
     start_marker_pending = false;
     print_to_output_pane(L"%s", L"==> C:\\>  sTaRT\tz");
     EXPECT_EQ(pane(), L"echo x sTaRT\ty\r==> C:\\>  sTaRT\tz");
+}
+
+// A double-click selects the clicked word also far down a pane longer than one read of it.
+TEST_F(PaneWindow, DoubleClickSelectsTheClickedWordInALongPane) {
+    std::wstring s;
+    for (int i = 0; i < 170; i++) s += std::wstring(99, (wchar_t)(L'a' + i % 26)) + L"\r";
+    s.replace(16300, 10, L" clicked! ");
+    set_pane(s);
+    WNDPROC saved_proc = text_previous_proc;
+    text_previous_proc = (WNDPROC)SetWindowLongPtrW(Text, GWLP_WNDPROC, (LONG_PTR)text_window_proc);
+    SendMessageW(Text, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(5, 5));
+    CHARRANGE control_word = {16303, 16305};   // as if the control had taken part of the word
+    SendMessageW(Text, EM_EXSETSEL, 0, (LPARAM)&control_word);
+    SendMessageW(Text, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+    CHARRANGE chosen = {};
+    SendMessageW(Text, EM_EXGETSEL, 0, (LPARAM)&chosen);
+    EXPECT_EQ(chosen.cpMin, 16301);
+    EXPECT_EQ(chosen.cpMax, 16308);   // "clicked", without the delimiter "!"
+    SetWindowLongPtrW(Text, GWLP_WNDPROC, (LONG_PTR)text_previous_proc);
+    text_previous_proc = saved_proc;
 }
 
 TEST_F(PaneWindow, RulerForTwentyFiveColumns) {

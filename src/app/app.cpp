@@ -1,6 +1,8 @@
-// The window set's state and the small services every part calls.
+// The window set's state and the small services every module calls.
 #include "app/app.h"
 #include "app/commands.h"
+#include "logs/logs.h"
+#include "slave/reader_text.h"
 #include "pane/pane.h"
 #include "settings/settings.h"
 #include "slave/reader.h"
@@ -81,4 +83,16 @@ void stop_poll_timer() { KillTimer(Main, poll_timer); }
 
 void print_prompt_imitation(bool blank_line_first) {
     print_to_output_pane(blank_line_first ? L"\n\n==> %s> " : L"\n==> %s> ", tracked_directory);
+}
+
+void set_title_with_logging_indicators(wchar_t* title, int capacity) {
+    append_logging_indicators(title, capacity, output_log_open, error_log_open);
+    SetWindowTextW(Main, title);
+}
+
+void set_directory_title() {
+    wchar_t title[300];
+    _snwprintf(title, 299, L"%s  %s", base_title, tracked_directory);
+    title[299] = 0;
+    set_title_with_logging_indicators(title, 300);
 }

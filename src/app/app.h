@@ -1,4 +1,4 @@
-// Application frame: the window set, the derived file names and the small services every part calls.
+// Application frame: the window set, the derived file names and the small services every module calls.
 #pragma once
 #include <windows.h>
 
@@ -44,12 +44,21 @@ extern bool activation_flag;       // set on activation, cleared by the next pol
 extern int focus_redirect;         // Open Selected Text sends the next two focus events to Text
 extern bool output_paused;         // Ctrl+S: the loop stops polling
 
+// The shell's default action on a file, a folder or an address (ShellExecuteW with no verb and
+// no parameters, shown normally); the result is ShellExecuteW's. Tests put a recorder here.
+extern HINSTANCE (*shell_open)(HWND owner, const wchar_t* file, const wchar_t* directory);
+
 bool is_nt_platform();
 void report_system_error(const wchar_t* prefix);
 int message_box_with_program_icon(HWND owner, const wchar_t* text, const wchar_t* caption, UINT style);
 void show_menu_popup(int position);
 void start_poll_timer();
 void stop_poll_timer();
+// Main's title: appends the logging indicators ("  Logging output", "  Logging stderr") to
+// title (capacity in characters) and sets it.
+void set_title_with_logging_indicators(wchar_t* title, int capacity);
+// The base title, two blanks and the slave's current directory, with the indicators.
+void set_directory_title();
 // The slave's prompt, imitated after the program printed a message of its own.
 void print_prompt_imitation(bool blank_line_first);
 

@@ -1,4 +1,4 @@
-// Command ids of Main's WM_COMMAND: menu entries and internal signals between the parts.
+// Command ids of Main's WM_COMMAND: menu entries and internal signals between the modules.
 // Shared by the resource script, so plain #defines only.
 #pragma once
 

@@ -16,6 +16,11 @@
 #include <shellapi.h>
 #include <stdio.h>
 
+static HINSTANCE shell_execute(HWND owner, const wchar_t* file, const wchar_t* directory) {
+    return ShellExecuteW(owner, NULL, file, NULL, directory, SW_SHOWNORMAL);
+}
+HINSTANCE (*shell_open)(HWND owner, const wchar_t* file, const wchar_t* directory) = shell_execute;
+
 static void layout() {
     RECT r;
     GetClientRect(Main, &r);
@@ -115,8 +120,7 @@ static void open_selected_text() {
         send_to_slave(convert_for_slave(line));
         return;
     }
-    HINSTANCE result = ShellExecuteW(Main, NULL, selected, NULL, tracked_directory[0] ? tracked_directory : NULL,
-                                     SW_SHOWNORMAL);
+    HINSTANCE result = shell_open(Main, selected, tracked_directory[0] ? tracked_directory : NULL);
     if ((INT_PTR)result >= 32) {
         focus_redirect = 1;
         SetFocus(Text);
@@ -162,9 +166,9 @@ static void show_errors_in_color() {
 static void help() {
     // Local page beside the program first, then the project's page online.
     if (GetFileAttributesW(help_page_name) != INVALID_FILE_ATTRIBUTES &&
-        (INT_PTR)ShellExecuteW(Main, NULL, help_page_name, NULL, NULL, SW_SHOWNORMAL) >= 32)
+        (INT_PTR)shell_open(Main, help_page_name, NULL) >= 32)
         return;
-    if ((INT_PTR)ShellExecuteW(Main, NULL, L"https://tavro.dev/help/", NULL, NULL, SW_SHOWNORMAL) >= 32) return;
+    if ((INT_PTR)shell_open(Main, HELP_PAGE_ONLINE, NULL) >= 32) return;
     MessageBoxW(Main, L"Cannot find tavro.html help file", L"Tavro Help", MB_ICONERROR);
 }
 

@@ -29,3 +29,5 @@ const wchar_t FUNCTION_KEYS_TEXT[] =
 const wchar_t ABOUT_CLOSING[] =
     L"Tavro is free software, written and maintained by the Tavro developers. "
     L"It comes without warranty; see Help > Disclaimer.";
+
+const wchar_t HELP_PAGE_ONLINE[] = L"https://tavro.dev/help/";

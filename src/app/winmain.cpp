@@ -92,7 +92,7 @@ static void build_menus() {
     if (!MenuShow) SetMenu(Main, NULL);
 }
 
-static int create_windows(int show_command) {
+static int create_windows() {
     WNDCLASSW wc = {};
     wc.lpfnWndProc = main_window_proc;
     wc.hInstance = instance;
@@ -155,7 +155,6 @@ static int create_windows(int show_command) {
     SetClassLongPtrW(Text, GCLP_HBRBACKGROUND, (LONG_PTR)background_brush);
     SetClassLongPtrW(Prom, GCLP_HBRBACKGROUND, (LONG_PTR)background_brush);
     SetClassLongPtrW(Edit, GCLP_HBRBACKGROUND, (LONG_PTR)background_brush);
-    (void)show_command;
     return 0;
 }
 
@@ -286,11 +285,9 @@ int WINAPI wWinMain(HINSTANCE hinstance, HINSTANCE, PWSTR, int show_command) {
     parse_arguments();
     derive_names();
     read_settings();
-    // Also on a first start: CHCP must name the page the conversions really use.
-    derive_slave_code_page();
     if (OldErrorLog) rotate_error_log();
     Uses++;
-    int failed = create_windows(show_command);
+    int failed = create_windows();
     if (failed) return failed;
 
     start_slave();

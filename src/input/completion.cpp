@@ -23,18 +23,8 @@ Cycle names;
 Cycle programs;
 wchar_t previous_program[CANDIDATE_CHARS];   // full path of the last program offered
 
-wchar_t fold(wchar_t c) { return (c >= L'A' && c <= L'Z') ? (wchar_t)(c + 32) : c; }
-
-bool same_start(const wchar_t* line, const wchar_t* saved, DWORD count) {
-    for (DWORD i = 0; i < count; i++) {
-        if (fold(line[i]) != fold(saved[i])) return false;
-        if (!line[i]) break;
-    }
-    return true;
-}
-
 bool continues_cycle(const Cycle& cycle, const wchar_t* line, DWORD caret) {
-    return caret == cycle.caret && wcslen(line) >= caret && same_start(line, cycle.saved, caret);
+    return continues_completion_cycle(cycle.caret, cycle.saved, line, caret);
 }
 
 void begin_cycle(Cycle* cycle, wchar_t* line, DWORD caret) {
@@ -58,8 +48,8 @@ void show_completion(const Cycle& cycle, const wchar_t* name, const wchar_t* tai
 }
 
 bool qualifies(const WIN32_FIND_DATAW& found, bool directories_only) {
-    if (!wcscmp(found.cFileName, L".") || !wcscmp(found.cFileName, L"..")) return false;
-    return !directories_only || (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+    return completion_entry_qualifies(found.cFileName, (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0,
+                                      directories_only);
 }
 
 void close_enumeration() {
@@ -107,67 +97,30 @@ bool complete_name_once(wchar_t mode) {
     return true;
 }
 
-// The next program after `previous` that matches the pattern: in the pattern's own directory
-// when it has one, else in "." and then every PATH directory.
-bool find_next_program(const wchar_t* pattern, const wchar_t* previous, wchar_t* found) {
-    const wchar_t* extensions = executable_extension_list();
-    wchar_t previous_directory[CANDIDATE_CHARS] = L"";
-    const wchar_t* previous_name = L"";
-    bool skipping = previous[0] != 0;
-    if (skipping) {
-        previous_name = name_part(previous);
-        size_t n = (size_t)(previous_name - previous);
-        wcsncpy(previous_directory, previous, n);
-        previous_directory[n] = 0;
-    }
+// The file system's listing for the program search.
+struct FindListing {
+    HANDLE handle;
+    WIN32_FIND_DATAW data;
+};
 
-    auto scan = [&](const wchar_t* directory, size_t directory_length, const wchar_t* name_pattern) -> bool {
-        wchar_t search[CANDIDATE_CHARS + COMPLETION_PATTERN_CHARS];
-        wcsncpy(search, directory, directory_length);
-        search[directory_length] = 0;
-        wcsncat(search, name_pattern, COMPLETION_PATTERN_CHARS);
-        WIN32_FIND_DATAW data;
-        HANDLE h = FindFirstFileW(search, &data);
-        if (h == INVALID_HANDLE_VALUE) return false;
-        bool hit = false;
-        do {
-            if (skipping) {
-                if (!wcscmp(data.cFileName, previous_name)) skipping = false;
-                continue;
-            }
-            if (is_executable_name(data.cFileName, extensions) &&
-                directory_length + wcslen(data.cFileName) < CANDIDATE_CHARS) {
-                wcsncpy(found, directory, directory_length);
-                found[directory_length] = 0;
-                wcscat(found, data.cFileName);
-                hit = true;
-            }
-        } while (!hit && FindNextFileW(h, &data));
-        FindClose(h);
-        return hit;
-    };
+bool find_first(void* context, const wchar_t* search, const wchar_t** name) {
+    FindListing* listing = (FindListing*)context;
+    listing->handle = FindFirstFileW(search, &listing->data);
+    *name = listing->data.cFileName;
+    return listing->handle != INVALID_HANDLE_VALUE;
+}
 
-    if (wcschr(pattern, L'\\')) {
-        const wchar_t* name = name_part(pattern);
-        return scan(pattern, (size_t)(name - pattern), name);
-    }
-    const wchar_t* list = search_directory_list();
-    size_t position = 0, length = 0;
-    const wchar_t* directory = nullptr;
-    while (next_list_entry(list, &position, &directory, &length)) {
-        wchar_t with_slash[CANDIDATE_CHARS];
-        if (length + 2 > CANDIDATE_CHARS) continue;
-        wcsncpy(with_slash, directory, length);
-        with_slash[length] = 0;
-        if (length && with_slash[length - 1] != L'\\') wcscat(with_slash, L"\\");
-        if (previous_directory[0]) {
-            if (_wcsicmp(with_slash, previous_directory) != 0) continue;
-            previous_directory[0] = 0;
-        }
-        if (scan(with_slash, wcslen(with_slash), pattern)) return true;
-        skipping = false;   // the next directory is taken from its first entry
-    }
-    return false;
+bool find_next(void* context, const wchar_t** name) {
+    FindListing* listing = (FindListing*)context;
+    bool more = FindNextFileW(listing->handle, &listing->data) != 0;
+    *name = listing->data.cFileName;
+    return more;
+}
+
+void find_close(void* context) {
+    FindListing* listing = (FindListing*)context;
+    if (listing->handle != INVALID_HANDLE_VALUE) FindClose(listing->handle);
+    listing->handle = INVALID_HANDLE_VALUE;
 }
 
 }  // namespace
@@ -189,7 +142,10 @@ void program_completion() {
         programs.insert = word.insert;
     }
     wchar_t found[CANDIDATE_CHARS];
-    if (find_next_program(word.pattern, previous_program, found)) {
+    FindListing listing = {INVALID_HANDLE_VALUE, {}};
+    NameLister lister = {&listing, find_first, find_next, find_close};
+    if (find_next_program(word.pattern, previous_program, search_directory_list(), executable_extension_list(),
+                          lister, found)) {
         wcscpy(previous_program, found);
         show_completion(programs, name_part(found), L" ", start, end);
         programs.offered++;

@@ -61,3 +61,95 @@ const wchar_t* name_part(const wchar_t* path) {
     const wchar_t* slash = wcsrchr(path, L'\\');
     return slash ? slash + 1 : path;
 }
+
+bool continues_completion_cycle(size_t cycle_caret, const wchar_t* saved, const wchar_t* line, size_t caret) {
+    if (caret != cycle_caret || wcslen(line) < caret) return false;
+    for (size_t i = 0; i < caret; i++) {
+        if (fold(line[i]) != fold(saved[i])) return false;
+        if (!line[i]) break;
+    }
+    return true;
+}
+
+bool completion_entry_qualifies(const wchar_t* name, bool is_directory, bool directories_only) {
+    if (!wcscmp(name, L".") || !wcscmp(name, L"..")) return false;
+    return !directories_only || is_directory;
+}
+
+static bool same_ignoring_case(const wchar_t* a, const wchar_t* b) {
+    for (; *a && *b; a++, b++)
+        if (fold(*a) != fold(*b)) return false;
+    return *a == *b;
+}
+
+namespace {
+
+struct ProgramSearch {
+    const wchar_t* extensions;
+    const NameLister* lister;
+    const wchar_t* previous_name;
+    bool skipping;   // until previous_name has been seen
+};
+
+// The first program in directory (directory_length characters, ending in "\") matching
+// name_pattern, after the previous name while skipping.
+bool scan_directory(ProgramSearch* search, const wchar_t* directory, size_t directory_length,
+                    const wchar_t* name_pattern, wchar_t* found) {
+    wchar_t path[CANDIDATE_CHARS + COMPLETION_PATTERN_CHARS];
+    if (directory_length >= CANDIDATE_CHARS) return false;
+    wcsncpy(path, directory, directory_length);
+    path[directory_length] = 0;
+    wcsncat(path, name_pattern, COMPLETION_PATTERN_CHARS - 1);
+    const wchar_t* name = nullptr;
+    if (!search->lister->first(search->lister->context, path, &name)) return false;
+    bool hit = false;
+    do {
+        if (search->skipping) {
+            if (!wcscmp(name, search->previous_name)) search->skipping = false;
+            continue;
+        }
+        if (is_executable_name(name, search->extensions) && directory_length + wcslen(name) < CANDIDATE_CHARS) {
+            wcsncpy(found, directory, directory_length);
+            found[directory_length] = 0;
+            wcscat(found, name);
+            hit = true;
+        }
+    } while (!hit && search->lister->next(search->lister->context, &name));
+    search->lister->close(search->lister->context);
+    return hit;
+}
+
+}  // namespace
+
+bool find_next_program(const wchar_t* pattern, const wchar_t* previous, const wchar_t* directories,
+                       const wchar_t* extensions, const NameLister& lister, wchar_t* found) {
+    ProgramSearch search = {extensions, &lister, L"", previous[0] != 0};
+    wchar_t previous_directory[CANDIDATE_CHARS] = L"";
+    if (search.skipping) {
+        search.previous_name = name_part(previous);
+        size_t n = (size_t)(search.previous_name - previous);
+        if (n >= CANDIDATE_CHARS) n = CANDIDATE_CHARS - 1;
+        wcsncpy(previous_directory, previous, n);
+        previous_directory[n] = 0;
+    }
+    if (wcschr(pattern, L'\\')) {
+        const wchar_t* name = name_part(pattern);
+        return scan_directory(&search, pattern, (size_t)(name - pattern), name, found);
+    }
+    size_t position = 0, length = 0;
+    const wchar_t* directory = nullptr;
+    while (next_list_entry(directories, &position, &directory, &length)) {
+        wchar_t with_slash[CANDIDATE_CHARS];
+        if (length + 2 > CANDIDATE_CHARS) continue;
+        wcsncpy(with_slash, directory, length);
+        with_slash[length] = 0;
+        if (length && with_slash[length - 1] != L'\\') wcscat(with_slash, L"\\");
+        if (previous_directory[0]) {
+            if (!same_ignoring_case(with_slash, previous_directory)) continue;
+            previous_directory[0] = 0;
+        }
+        if (scan_directory(&search, with_slash, wcslen(with_slash), pattern, found)) return true;
+        search.skipping = false;   // the next directory is taken from its first entry
+    }
+    return false;
+}

@@ -6,7 +6,6 @@
 #include "app/commands.h"
 #include "pane/pane.h"
 #include "settings/settings.h"
-#include "slave/reader.h"
 #include <commdlg.h>
 #include <richedit.h>
 #include <stdio.h>
@@ -21,14 +20,6 @@ static LogStamp now() {
     GetLocalTime(&t);
     LogStamp s = {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond};
     return s;
-}
-
-// Base title, two blanks and the current directory; the indicators follow from the flags.
-static void set_logging_title() {
-    wchar_t title[300];
-    _snwprintf(title, 299, L"%s  %s", base_title, tracked_directory);
-    title[299] = 0;
-    set_title_with_logging_indicators(title, 300);
 }
 
 static void close_error_log(bool with_banner) {
@@ -95,7 +86,7 @@ void log_errors_command() {
     close_error_log(true);
     check_item(CMD_LOG_ERRORS, false);
     ErrorLog = 0;
-    set_logging_title();
+    set_directory_title();
 }
 
 void begin_error_log() {
@@ -121,7 +112,7 @@ void begin_error_log() {
     error_log_open = true;
     check_item(CMD_LOG_ERRORS, true);
     ErrorLog = 1;
-    set_logging_title();
+    set_directory_title();
 }
 
 // Prints a log file as it is, in pieces; a piece wider than one print is split, never inside
@@ -246,12 +237,12 @@ void open_output_log(const wchar_t* mode) {
     }
     if (main_menu)
         EnableMenuItem(main_menu, CMD_START_LOGGING, MF_BYCOMMAND | (Logging ? MF_GRAYED : MF_ENABLED));
-    set_logging_title();
+    set_directory_title();
 }
 
 void stop_logging() {
     close_output_log();
     Logging = 0;
     if (main_menu) EnableMenuItem(main_menu, CMD_START_LOGGING, MF_BYCOMMAND | MF_ENABLED);
-    set_logging_title();
+    set_directory_title();
 }

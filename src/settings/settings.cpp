@@ -256,8 +256,10 @@ static bool read_file(const wchar_t* name, bool empty_macros_first) {
 
 void read_settings() {
     first_run = !read_file(settings_file_name, false);
-    if (first_run) return;   // a first start reads nothing else
-    read_command_file();
+    if (!first_run) read_command_file();   // a first start reads nothing else
+    // Also on a first start and without a CodePage line: CHCP must name the page the
+    // conversions really use.
+    derive_slave_code_page();
 }
 
 void read_command_file() { read_file(command_file_name, true); }

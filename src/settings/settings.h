@@ -29,7 +29,7 @@ extern wchar_t AddPath[PATH_VALUE_MAX + 1], Run[PATH_VALUE_MAX + 1];
 
 extern bool first_run;        // no settings file at start
 extern bool save_enabled;     // write_settings writes nothing while off
-extern int slave_code_page;   // the number told to CHCP; 1252 until CodePage has been read
+extern int slave_code_page;   // the number told to CHCP; 1252 until the settings have been read
 
 // File names, set by start-up before read_settings (empty: the built-in names).
 extern wchar_t settings_file_name[MAX_PATH + 32];

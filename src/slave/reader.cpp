@@ -147,11 +147,6 @@ void read_slave_output(HANDLE pipe) {
     if (n > 0) print_to_output_pane(L"%s", text);
 }
 
-void set_title_with_logging_indicators(wchar_t* title, int capacity) {
-    append_logging_indicators(title, capacity, output_log_open, error_log_open);
-    SetWindowTextW(Main, title);
-}
-
 // The slave is at its prompt in directory: follow it with the program's own directory, the
 // per-drive variable and the title; a quiet prompt ends paging.
 static void follow_prompt(const wchar_t* directory, int length) {

@@ -21,5 +21,3 @@ void read_slave_output(HANDLE pipe);
 int track_prompt(const wchar_t* text);
 void discard_output();
 void empty_pending_tails();
-// Appends the logging indicators to title (capacity in characters) and sets Main's title.
-void set_title_with_logging_indicators(wchar_t* title, int capacity);

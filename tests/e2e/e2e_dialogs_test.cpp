@@ -11,16 +11,6 @@ using namespace e2e;
 
 namespace {
 
-// Control ids of Tavro's dialog templates.
-const int EDITFLD_VALUE = 101, EDITFLD_PROMPT = 141;
-const int MACRO_NAME_FIRST = 101, MACRO_EXPANSION_FIRST = 102;
-const int SETSIZE_COLUMNS = 101, SETSIZE_LINES = 102;
-const int SETSIZE_LEFT_HALF = 191, SETSIZE_RIGHT_HALF = 192, SETSIZE_MOVE_LEFT = 193;
-
-// Main's command ids.
-const UINT EDIT_CMD_C = 30, EDIT_CMD_K = 31, EDIT_MACROS = 35, TAB_WIDTH = 41, PROPERTIES = 47, CODE_PAGE = 52,
-           WINDOW_SIZE = 57;
-
 // A menu command as the menu sends it, then the modal dialog it opens.
 HWND open_dialog(Tavro& tavro, UINT command) {
     PostMessageW(tavro.main_window(), WM_COMMAND, command, 0);
@@ -119,13 +109,13 @@ TEST(DialogsLists, AListEditedInItsDialogIsSavedAndRoutesTheNextCommand) {
     // A command the slave ran would see this; one run in a separate cmd would not.
     ASSERT_TRUE(tavro.run_command(L"set E2E_WHO=slave"));
 
-    HWND dialog = open_dialog(tavro, EDIT_CMD_C);
+    HWND dialog = open_dialog(tavro, CMD_EDIT_CMD_C);
     ASSERT_TRUE(dialog);
     EXPECT_EQ(dialog_caption(dialog), L"Enter Data");
-    EXPECT_EQ(control_text(dialog, EDITFLD_PROMPT), L"&Commands to run in separate cmd /c");
-    EXPECT_EQ(control_text(dialog, EDITFLD_VALUE), L"");
+    EXPECT_EQ(control_text(dialog, IDC_EDITFLD_PROMPT), L"&Commands to run in separate cmd /c");
+    EXPECT_EQ(control_text(dialog, IDC_EDITFLD_VALUE), L"");
     // Leading commas go, a trailing one is added.
-    ASSERT_TRUE(set_control_text(dialog, EDITFLD_VALUE, L",,echo"));
+    ASSERT_TRUE(set_control_text(dialog, IDC_EDITFLD_VALUE, L",,echo"));
     ASSERT_TRUE(press_button_id(dialog, IDOK));
     ASSERT_TRUE(wait_for_no_dialog(tavro));
     std::string commands;
@@ -157,11 +147,11 @@ TEST(DialogsLists, TheDialogShowsTheFileAsChangedByHandAndCancelWritesNothing) {
     const std::string by_hand = "[Cmd Commands]\r\nCmdAndQuit=\r\nKeepCmd=,,e2ekeep,more\r\nNoCmd=\r\n";
     ASSERT_TRUE(write_file(path, by_hand));
 
-    HWND dialog = open_dialog(tavro, EDIT_CMD_K);
+    HWND dialog = open_dialog(tavro, CMD_EDIT_CMD_K);
     ASSERT_TRUE(dialog);
-    EXPECT_EQ(control_text(dialog, EDITFLD_PROMPT), L"&Commands to run in separate cmd /k");
-    EXPECT_EQ(control_text(dialog, EDITFLD_VALUE), L"e2ekeep,more,");
-    ASSERT_TRUE(set_control_text(dialog, EDITFLD_VALUE, L"thrown,away"));
+    EXPECT_EQ(control_text(dialog, IDC_EDITFLD_PROMPT), L"&Commands to run in separate cmd /k");
+    EXPECT_EQ(control_text(dialog, IDC_EDITFLD_VALUE), L"e2ekeep,more,");
+    ASSERT_TRUE(set_control_text(dialog, IDC_EDITFLD_VALUE, L"thrown,away"));
     ASSERT_TRUE(press_button_id(dialog, IDCANCEL));
     ASSERT_TRUE(wait_for_no_dialog(tavro));
     // Still answering, and the file as it was.
@@ -171,11 +161,11 @@ TEST(DialogsLists, TheDialogShowsTheFileAsChangedByHandAndCancelWritesNothing) {
     EXPECT_EQ(after, by_hand);
 
     // The list kept is the one read from the file: reopened, the dialog shows it again.
-    dialog = open_dialog(tavro, EDIT_CMD_K);
+    dialog = open_dialog(tavro, CMD_EDIT_CMD_K);
     ASSERT_TRUE(dialog);
-    EXPECT_EQ(control_text(dialog, EDITFLD_VALUE), L"e2ekeep,more,");
+    EXPECT_EQ(control_text(dialog, IDC_EDITFLD_VALUE), L"e2ekeep,more,");
     // An empty entry empties the list.
-    ASSERT_TRUE(set_control_text(dialog, EDITFLD_VALUE, L""));
+    ASSERT_TRUE(set_control_text(dialog, IDC_EDITFLD_VALUE, L""));
     ASSERT_TRUE(press_button_id(dialog, IDOK));
     ASSERT_TRUE(wait_for_no_dialog(tavro));
     ASSERT_TRUE(wait_for_file_text(path, "KeepCmd=\r\n", &after));
@@ -187,18 +177,18 @@ TEST(DialogsLists, TheDialogShowsTheFileAsChangedByHandAndCancelWritesNothing) {
 TEST(DialogsMacros, RowsOneAndThreeComeBackAsRowsOneAndTwoAndExpand) {
     Tavro tavro;
     ASSERT_TRUE(start_at_prompt(tavro));
-    HWND dialog = open_dialog(tavro, EDIT_MACROS);
+    HWND dialog = open_dialog(tavro, CMD_EDIT_MACROS);
     ASSERT_TRUE(dialog);
     EXPECT_EQ(dialog_caption(dialog), L"Macros");
-    EXPECT_EQ(control_text(dialog, MACRO_NAME_FIRST), L"");
-    ASSERT_TRUE(set_control_text(dialog, MACRO_NAME_FIRST, L"mm"));
-    ASSERT_TRUE(set_control_text(dialog, MACRO_EXPANSION_FIRST, L"echo MACRO_OK"));
+    EXPECT_EQ(control_text(dialog, IDC_MACRO_NAME_FIRST), L"");
+    ASSERT_TRUE(set_control_text(dialog, IDC_MACRO_NAME_FIRST, L"mm"));
+    ASSERT_TRUE(set_control_text(dialog, IDC_MACRO_EXPANSION_FIRST, L"echo MACRO_OK"));
     // Row 2 has a name without an expansion: not stored.
-    ASSERT_TRUE(set_control_text(dialog, MACRO_NAME_FIRST + 2, L"half"));
-    ASSERT_TRUE(set_control_text(dialog, MACRO_NAME_FIRST + 4, L"m3"));
-    ASSERT_TRUE(set_control_text(dialog, MACRO_EXPANSION_FIRST + 4, L"echo THREE_OK"));
+    ASSERT_TRUE(set_control_text(dialog, IDC_MACRO_NAME_FIRST + 2, L"half"));
+    ASSERT_TRUE(set_control_text(dialog, IDC_MACRO_NAME_FIRST + 4, L"m3"));
+    ASSERT_TRUE(set_control_text(dialog, IDC_MACRO_EXPANSION_FIRST + 4, L"echo THREE_OK"));
     // The last row with an expansion but no name: not stored either.
-    ASSERT_TRUE(set_control_text(dialog, MACRO_EXPANSION_FIRST + 30, L"echo nameless"));
+    ASSERT_TRUE(set_control_text(dialog, IDC_MACRO_EXPANSION_FIRST + 30, L"echo nameless"));
     ASSERT_TRUE(press_button_id(dialog, IDOK));
     ASSERT_TRUE(wait_for_no_dialog(tavro));
 
@@ -211,15 +201,15 @@ TEST(DialogsMacros, RowsOneAndThreeComeBackAsRowsOneAndTwoAndExpand) {
     EXPECT_EQ(commands.find("half"), std::string::npos) << commands;
     EXPECT_EQ(commands.find("nameless"), std::string::npos) << commands;
 
-    dialog = open_dialog(tavro, EDIT_MACROS);
+    dialog = open_dialog(tavro, CMD_EDIT_MACROS);
     ASSERT_TRUE(dialog);
-    EXPECT_EQ(control_text(dialog, MACRO_NAME_FIRST), L"mm");
-    EXPECT_EQ(control_text(dialog, MACRO_EXPANSION_FIRST), L"echo MACRO_OK");
-    EXPECT_EQ(control_text(dialog, MACRO_NAME_FIRST + 2), L"m3");
-    EXPECT_EQ(control_text(dialog, MACRO_EXPANSION_FIRST + 2), L"echo THREE_OK");
-    EXPECT_EQ(control_text(dialog, MACRO_NAME_FIRST + 4), L"");
-    EXPECT_EQ(control_text(dialog, MACRO_EXPANSION_FIRST + 4), L"");
-    EXPECT_EQ(control_text(dialog, MACRO_EXPANSION_FIRST + 30), L"");
+    EXPECT_EQ(control_text(dialog, IDC_MACRO_NAME_FIRST), L"mm");
+    EXPECT_EQ(control_text(dialog, IDC_MACRO_EXPANSION_FIRST), L"echo MACRO_OK");
+    EXPECT_EQ(control_text(dialog, IDC_MACRO_NAME_FIRST + 2), L"m3");
+    EXPECT_EQ(control_text(dialog, IDC_MACRO_EXPANSION_FIRST + 2), L"echo THREE_OK");
+    EXPECT_EQ(control_text(dialog, IDC_MACRO_NAME_FIRST + 4), L"");
+    EXPECT_EQ(control_text(dialog, IDC_MACRO_EXPANSION_FIRST + 4), L"");
+    EXPECT_EQ(control_text(dialog, IDC_MACRO_EXPANSION_FIRST + 30), L"");
     ASSERT_TRUE(press_button_id(dialog, IDCANCEL));
     ASSERT_TRUE(wait_for_no_dialog(tavro));
 
@@ -233,7 +223,7 @@ TEST(DialogsMacros, RowsOneAndThreeComeBackAsRowsOneAndTwoAndExpand) {
 // ---- Tab Width ------------------------------------------------------------------------
 
 static bool properties_show(Tavro& tavro, const std::wstring& needle) {
-    HWND box = open_dialog(tavro, PROPERTIES);
+    HWND box = open_dialog(tavro, CMD_PROPERTIES);
     if (!box) return false;
     std::wstring text = dialog_text(box);
     bool found = text.find(needle) != std::wstring::npos;
@@ -243,11 +233,11 @@ static bool properties_show(Tavro& tavro, const std::wstring& needle) {
 }
 
 static bool enter_tab_width(Tavro& tavro, const std::wstring& shown, const std::wstring& entered) {
-    HWND dialog = open_dialog(tavro, TAB_WIDTH);
+    HWND dialog = open_dialog(tavro, CMD_TAB_WIDTH);
     if (!dialog) return false;
-    EXPECT_EQ(control_text(dialog, EDITFLD_PROMPT), L"&Enter Tab Width:");
-    EXPECT_EQ(control_text(dialog, EDITFLD_VALUE), shown);
-    return set_control_text(dialog, EDITFLD_VALUE, entered) && press_button_id(dialog, IDOK) &&
+    EXPECT_EQ(control_text(dialog, IDC_EDITFLD_PROMPT), L"&Enter Tab Width:");
+    EXPECT_EQ(control_text(dialog, IDC_EDITFLD_VALUE), shown);
+    return set_control_text(dialog, IDC_EDITFLD_VALUE, entered) && press_button_id(dialog, IDOK) &&
            wait_for_no_dialog(tavro);
 }
 
@@ -266,40 +256,6 @@ TEST(DialogsTabWidth, ANegativeEntryStoresEight) {
     std::string settings;
     ASSERT_TRUE(read_file(tavro.settings_path(), &settings));
     EXPECT_EQ(settings_number(settings, "TabWidth"), 8) << settings;
-}
-
-// ---- Code Page ------------------------------------------------------------------------
-
-static bool enter_code_page(Tavro& tavro, const std::wstring& entered) {
-    HWND dialog = open_dialog(tavro, CODE_PAGE);
-    if (!dialog) return false;
-    EXPECT_EQ(control_text(dialog, EDITFLD_PROMPT), L"Code Page (0=ANSI,1=OEM,8=UTF8)");
-    return set_control_text(dialog, EDITFLD_VALUE, entered) && press_button_id(dialog, IDOK);
-}
-
-// Taken, such a page would lose every command typed and every line of output.
-TEST(DialogsCodePage, APageTheSystemCannotUseIsRefusedWithAMessage) {
-    Tavro tavro;
-    ASSERT_TRUE(start_at_prompt(tavro));
-    for (const wchar_t* page : {L"1200", L"5"}) {
-        ASSERT_TRUE(enter_code_page(tavro, page));
-        HWND box = NULL;
-        ASSERT_TRUE(wait_until(tavro, [&] {
-            box = find_dialog(tavro.pid());
-            return box && dialog_caption(box) == L"Tavro: Code Page";
-        }, "the refusal"));
-        EXPECT_NE(dialog_text(box).find(std::wstring(L"Code page ") + page + L" cannot be used"), std::wstring::npos)
-            << to_utf8(dialog_text(box));
-        press_button(box, L"OK");
-        ASSERT_TRUE(wait_for_no_dialog(tavro));
-    }
-    EXPECT_TRUE(properties_show(tavro, L"Code Page = ANSI"));
-    std::wstring marker = unique_marker();
-    ASSERT_TRUE(tavro.run_command(L"echo " + marker));
-    EXPECT_TRUE(has_line(tavro.pane_text(), marker)) << to_utf8(tavro.pane_text());
-    ASSERT_TRUE(enter_code_page(tavro, L"850"));
-    ASSERT_TRUE(wait_for_no_dialog(tavro));
-    EXPECT_TRUE(properties_show(tavro, L"Code Page = 850"));
 }
 
 // ---- Window size ----------------------------------------------------------------------
@@ -325,11 +281,11 @@ TEST(DialogsWindowSize, SizesByTheGridPlacesInHalvesAndSavesTheRectangle) {
     Tavro tavro;
     ASSERT_TRUE(start_at_prompt(tavro));
     ASSERT_TRUE(fill_the_pane(tavro));
-    HWND dialog = open_dialog(tavro, WINDOW_SIZE);
+    HWND dialog = open_dialog(tavro, CMD_WINDOW_SIZE);
     ASSERT_TRUE(dialog);
     EXPECT_EQ(dialog_caption(dialog), L"Set Window Size or Location");
-    ASSERT_TRUE(set_control_text(dialog, SETSIZE_COLUMNS, L"80"));
-    ASSERT_TRUE(set_control_text(dialog, SETSIZE_LINES, L"25"));
+    ASSERT_TRUE(set_control_text(dialog, IDC_SETSIZE_COLUMNS, L"80"));
+    ASSERT_TRUE(set_control_text(dialog, IDC_SETSIZE_LINES, L"25"));
     ASSERT_TRUE(press_button_id(dialog, IDOK));
     ASSERT_TRUE(wait_for_no_dialog(tavro));
     ASSERT_TRUE(tavro.wait_for_title(L" 80 x "));
@@ -342,38 +298,38 @@ TEST(DialogsWindowSize, SizesByTheGridPlacesInHalvesAndSavesTheRectangle) {
     EXPECT_EQ(sized.top, 0);
 
     // The dialog starts from the grid now in force.
-    dialog = open_dialog(tavro, WINDOW_SIZE);
+    dialog = open_dialog(tavro, CMD_WINDOW_SIZE);
     ASSERT_TRUE(dialog);
-    EXPECT_EQ(control_text(dialog, SETSIZE_COLUMNS), L"80");
-    EXPECT_EQ(control_text(dialog, SETSIZE_LINES), std::to_wstring(lines));
+    EXPECT_EQ(control_text(dialog, IDC_SETSIZE_COLUMNS), L"80");
+    EXPECT_EQ(control_text(dialog, IDC_SETSIZE_LINES), std::to_wstring(lines));
     const int full_width = GetSystemMetrics(SM_CXFULLSCREEN);
     // The halves ask for the screen's height plus a caption; the system caps a window at its
     // largest tracking size.
     int max_height = GetSystemMetrics(SM_CYFULLSCREEN) + GetSystemMetrics(SM_CYCAPTION);
     if (max_height > GetSystemMetrics(SM_CYMAXTRACK)) max_height = GetSystemMetrics(SM_CYMAXTRACK);
-    ASSERT_TRUE(press_button_id(dialog, SETSIZE_LEFT_HALF));
+    ASSERT_TRUE(press_button_id(dialog, IDC_SETSIZE_LEFT_HALF));
     ASSERT_TRUE(wait_for_no_dialog(tavro));
     RECT left_half = {0, 0, full_width / 2, max_height};
     ASSERT_TRUE(wait_for_rect(tavro, left_half));
 
-    dialog = open_dialog(tavro, WINDOW_SIZE);
+    dialog = open_dialog(tavro, CMD_WINDOW_SIZE);
     ASSERT_TRUE(dialog);
-    ASSERT_TRUE(press_button_id(dialog, SETSIZE_RIGHT_HALF));
+    ASSERT_TRUE(press_button_id(dialog, IDC_SETSIZE_RIGHT_HALF));
     ASSERT_TRUE(wait_for_no_dialog(tavro));
     RECT right_half = {full_width / 2, 0, full_width / 2 + full_width / 2, max_height};
     ASSERT_TRUE(wait_for_rect(tavro, right_half));
 
     // Move Left keeps the size and goes to x 0 at the stored top, which is still 0.
-    dialog = open_dialog(tavro, WINDOW_SIZE);
+    dialog = open_dialog(tavro, CMD_WINDOW_SIZE);
     ASSERT_TRUE(dialog);
-    ASSERT_TRUE(press_button_id(dialog, SETSIZE_MOVE_LEFT));
+    ASSERT_TRUE(press_button_id(dialog, IDC_SETSIZE_MOVE_LEFT));
     ASSERT_TRUE(wait_for_no_dialog(tavro));
     ASSERT_TRUE(wait_for_rect(tavro, left_half));
 
     // A last change the settings must see: back to the right half.
-    dialog = open_dialog(tavro, WINDOW_SIZE);
+    dialog = open_dialog(tavro, CMD_WINDOW_SIZE);
     ASSERT_TRUE(dialog);
-    ASSERT_TRUE(press_button_id(dialog, SETSIZE_RIGHT_HALF));
+    ASSERT_TRUE(press_button_id(dialog, IDC_SETSIZE_RIGHT_HALF));
     ASSERT_TRUE(wait_for_no_dialog(tavro));
     ASSERT_TRUE(wait_for_rect(tavro, right_half));
     expect_rect_saved_at_exit(tavro);
@@ -385,22 +341,22 @@ TEST(DialogsWindowSize, NineColumnsOrOneLineKeepTheDialogOpenAndCancelChangesNot
     RECT before = main_rect(tavro);
     std::wstring title_before = tavro.title();
 
-    HWND dialog = open_dialog(tavro, WINDOW_SIZE);
+    HWND dialog = open_dialog(tavro, CMD_WINDOW_SIZE);
     ASSERT_TRUE(dialog);
-    std::wstring columns = control_text(dialog, SETSIZE_COLUMNS), lines = control_text(dialog, SETSIZE_LINES);
-    ASSERT_TRUE(set_control_text(dialog, SETSIZE_COLUMNS, L"9"));
-    ASSERT_TRUE(set_control_text(dialog, SETSIZE_LINES, L"25"));
+    std::wstring columns = control_text(dialog, IDC_SETSIZE_COLUMNS), lines = control_text(dialog, IDC_SETSIZE_LINES);
+    ASSERT_TRUE(set_control_text(dialog, IDC_SETSIZE_COLUMNS, L"9"));
+    ASSERT_TRUE(set_control_text(dialog, IDC_SETSIZE_LINES, L"25"));
     ASSERT_TRUE(click_and_wait(dialog, IDOK));
     EXPECT_TRUE(IsWindow(dialog) && IsWindowVisible(dialog));
     EXPECT_EQ(find_dialog(tavro.pid()), dialog);
-    EXPECT_EQ(control_text(dialog, SETSIZE_COLUMNS), L"9");
+    EXPECT_EQ(control_text(dialog, IDC_SETSIZE_COLUMNS), L"9");
 
-    ASSERT_TRUE(set_control_text(dialog, SETSIZE_COLUMNS, L"80"));
-    ASSERT_TRUE(set_control_text(dialog, SETSIZE_LINES, L"1"));
+    ASSERT_TRUE(set_control_text(dialog, IDC_SETSIZE_COLUMNS, L"80"));
+    ASSERT_TRUE(set_control_text(dialog, IDC_SETSIZE_LINES, L"1"));
     ASSERT_TRUE(click_and_wait(dialog, IDOK));
     EXPECT_TRUE(IsWindow(dialog) && IsWindowVisible(dialog));
     EXPECT_EQ(find_dialog(tavro.pid()), dialog);
-    EXPECT_EQ(control_text(dialog, SETSIZE_LINES), L"1");
+    EXPECT_EQ(control_text(dialog, IDC_SETSIZE_LINES), L"1");
 
     ASSERT_TRUE(press_button_id(dialog, IDCANCEL));
     ASSERT_TRUE(wait_for_no_dialog(tavro));
@@ -410,10 +366,10 @@ TEST(DialogsWindowSize, NineColumnsOrOneLineKeepTheDialogOpenAndCancelChangesNot
     EXPECT_TRUE(same_rect(after, before)) << describe(before) << " became " << describe(after);
     EXPECT_EQ(tavro.title(), title_before);
     // And the grid did not take the refused numbers.
-    dialog = open_dialog(tavro, WINDOW_SIZE);
+    dialog = open_dialog(tavro, CMD_WINDOW_SIZE);
     ASSERT_TRUE(dialog);
-    EXPECT_EQ(control_text(dialog, SETSIZE_COLUMNS), columns);
-    EXPECT_EQ(control_text(dialog, SETSIZE_LINES), lines);
+    EXPECT_EQ(control_text(dialog, IDC_SETSIZE_COLUMNS), columns);
+    EXPECT_EQ(control_text(dialog, IDC_SETSIZE_LINES), lines);
     ASSERT_TRUE(press_button_id(dialog, IDCANCEL));
     ASSERT_TRUE(wait_for_no_dialog(tavro));
 }

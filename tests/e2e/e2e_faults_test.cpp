@@ -10,7 +10,6 @@ using namespace e2e;
 
 namespace {
 
-enum { CMD_OPEN_OUTPUT_LOG = 8 };
 enum { COMMAND_CHARS = 2047, PANE_CHARS_MAX = 15992 };
 enum { START_AT_PROMPT_MS = 60000 };   // these scenarios wait longer for the first prompt
 

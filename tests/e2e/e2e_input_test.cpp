@@ -162,11 +162,11 @@ TEST_F(InputLine, RecallCommandsInsertAnEntryAtTheCaretWithoutClearingTheLine) {
     ASSERT_TRUE(tavro.run_command(newer));
     tavro.type_text(L"rem ");
     ASSERT_TRUE(wait_for_input(tavro, L"rem "));
-    PostMessageW(tavro.main_window(), WM_COMMAND, 200, 0);   // the newest entry
+    PostMessageW(tavro.main_window(), WM_COMMAND, CMD_HISTORY_FIRST, 0);   // the newest entry
     ASSERT_TRUE(wait_for_input(tavro, L"rem " + newer));
     tavro.type_char(27);
     ASSERT_TRUE(wait_for_input(tavro, L""));
-    PostMessageW(tavro.main_window(), WM_COMMAND, 201, 0);   // the one before it
+    PostMessageW(tavro.main_window(), WM_COMMAND, CMD_HISTORY_FIRST + 1, 0);   // the one before it
     ASSERT_TRUE(wait_for_input(tavro, older));
     // The history cursor stays on the recalled entry: Down goes on from it.
     tavro.press_key(VK_DOWN);
@@ -197,32 +197,4 @@ TEST_F(SlashCommands, RulerPrintsTheColumnNumbers) {
     EXPECT_NE(pane.find(L"/r "), std::wstring::npos) << to_utf8(pane);
     // The tens line above it: nine blanks and the 1 of column ten.
     EXPECT_NE(pane.find(L"         1         2"), std::wstring::npos) << to_utf8(pane);
-}
-
-TEST_F(SlashCommands, TabWidthIsEchoedAndTheRestOfTheLineRuns) {
-    size_t prompts = count_occurrences(tavro.pane_text(), tavro.first_prompt());
-    tavro.type_line(L"/8");
-    ASSERT_TRUE(tavro.wait_for_pane(L"/8 "));
-    ASSERT_TRUE(tavro.wait_for_pane_count(tavro.first_prompt(), prompts + 1));
-    // Several slash words on one line, the command after them still reaches the slave.
-    std::wstring marker = unique_marker();
-    tavro.type_line(L"/12 /x echo " + marker);
-    ASSERT_TRUE(tavro.wait_for_line(marker));
-    std::wstring pane = tavro.pane_text();
-    EXPECT_NE(pane.find(L"/12 /x "), std::wstring::npos) << to_utf8(pane);
-    EXPECT_TRUE(tavro.running());
-}
-
-TEST_F(SlashCommands, DoubleSlashStopsTheSlashPass) {
-    std::wstring marker = unique_marker();
-    // "//" is echoed and dropped; the rest reaches the slave unchanged.
-    tavro.type_line(L"// echo /c" + marker);
-    ASSERT_TRUE(tavro.wait_for_line(L"/c" + marker));
-    EXPECT_NE(tavro.pane_text().find(L"// "), std::wstring::npos) << to_utf8(tavro.pane_text());
-}
-
-TEST_F(SlashCommands, UnsetWithoutANameSendsTheUsageRemark) {
-    tavro.type_line(L"/u");
-    ASSERT_TRUE(tavro.wait_for_pane(L"rem\t\tError: Usage is /u [environ-valiable]"));
-    EXPECT_TRUE(tavro.running());
 }

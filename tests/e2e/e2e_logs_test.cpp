@@ -5,8 +5,6 @@
 
 using namespace e2e;
 
-enum { CMD_LOG_ERRORS = 2, CMD_VIEW_ERRORS = 3, CMD_STOP_LOGGING = 7, CMD_SYNC_ENV = 34 };
-
 static bool wait_title_without(Tavro& tavro, const std::wstring& needle, DWORD timeout_ms = WAIT_MS) {
     ULONGLONG deadline = GetTickCount64() + timeout_ms;
     for (;;) {

@@ -41,8 +41,6 @@ protected:
 
 // ---- Window programs ---------------------------------------------------------------
 
-enum { CMD_STOP_LOGGING = 7 };
-
 static std::vector<ProcessEntry> processes_named(const wchar_t* exe) {
     std::vector<ProcessEntry> found;
     for (const ProcessEntry& p : list_processes())

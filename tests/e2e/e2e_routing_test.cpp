@@ -232,14 +232,14 @@ TEST(RoutingMenus, ShowMenuHidesTheMenuBarWithAHintAndShowsItAgain) {
     ASSERT_TRUE(GetMenu(tavro.main_window()) != NULL);
     const std::wstring hint = L"You can always access the menus via Alt+F, Alt+E, Alt+V and Alt+H.";
 
-    PostMessageW(tavro.main_window(), WM_COMMAND, 49, 0);
+    PostMessageW(tavro.main_window(), WM_COMMAND, CMD_SHOW_MENU, 0);
     ASSERT_TRUE(wait_until(tavro, [&] { return GetMenu(tavro.main_window()) == NULL; }, "the menu bar to go"));
     ASSERT_TRUE(tavro.wait_for_pane(hint));
     // The hint is followed by a prompt of the current folder.
     ASSERT_TRUE(tavro.wait_for_pane(hint + L"\r\n\r\n" + tavro.first_prompt()));
     EXPECT_EQ(count_occurrences(tavro.pane_text(), hint), 1u);
 
-    PostMessageW(tavro.main_window(), WM_COMMAND, 49, 0);
+    PostMessageW(tavro.main_window(), WM_COMMAND, CMD_SHOW_MENU, 0);
     ASSERT_TRUE(wait_until(tavro, [&] { return GetMenu(tavro.main_window()) != NULL; }, "the menu bar to come back"));
     // Showing it prints nothing more.
     std::wstring marker = unique_marker();
@@ -254,7 +254,7 @@ TEST(RoutingMenus, PropertiesShowTheGridAndTheSlavesPid) {
     DWORD slave = the_slave(tavro);
     ASSERT_NE(slave, 0u);
 
-    PostMessageW(tavro.main_window(), WM_COMMAND, 47, 0);
+    PostMessageW(tavro.main_window(), WM_COMMAND, CMD_PROPERTIES, 0);
     HWND dialog = wait_for_dialog(tavro.pid());
     ASSERT_TRUE(dialog);
     EXPECT_EQ(dialog_caption(dialog), L"Tavro Properties");

@@ -620,12 +620,18 @@ static size_t prompt_after_echo(const std::wstring& text, const std::wstring& li
 
 bool Tavro::run_command(const std::wstring& line, DWORD timeout_ms) {
     std::wstring before = pane_text();
-    size_t from = before.size(), prompts = count_occurrences(before, L"==> ");
+    size_t prompts = count_occurrences(before, L"==> ");
+    // A full pane loses its oldest lines as the answer arrives, so the echo is looked for behind
+    // the pane's old last characters, not behind its old length.
+    std::wstring anchor = before.substr(before.size() > 200 ? before.size() - 200 : 0);
     type_line(line);
     // The prompt is complete once it ends the pane. An empty line has no echo to look for:
     // then any further prompt will do.
     return wait_on_pane(this, timeout_ms,
                         [&](const std::wstring& text) {
+                            // Where the anchor was, or further left when lines were trimmed.
+                            size_t at = anchor.empty() ? 0 : text.rfind(anchor, before.size() - anchor.size());
+                            size_t from = at == std::wstring::npos ? 0 : at + anchor.size();
                             bool seen = line.empty() ? count_occurrences(text, L"==> ") > prompts
                                                      : prompt_after_echo(text, line, from) != std::wstring::npos;
                             return seen && text.size() >= 2 && text.compare(text.size() - 2, 2, L"> ") == 0;
@@ -906,7 +912,6 @@ bool wait_for_file_text(const std::wstring& path, const std::string& needle, std
 }
 
 bool start_output_log(Tavro& tavro) {
-    enum { CMD_OPEN_OUTPUT_LOG = 8 };
     RemoteText mode(tavro.process(), L"wb");
     DWORD_PTR result = 0;
     return mode.valid() &&

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 #include "harness_text.h"
+#include "app/commands.h"
+#include "dialogs/dialog_ids.h"
 
 namespace e2e {
 

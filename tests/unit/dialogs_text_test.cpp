@@ -44,22 +44,6 @@ TEST_F(StoreFixture, RowsMissingNameOrExpansionAreLeftOutSilently) {
     EXPECT_STREQ(dropped, L"");
 }
 
-TEST_F(StoreFixture, MacrosBeyondThePoolAreDroppedAndNamedWhileLaterOnesThatFitAreKept) {
-    // 1 + 1 + 1500 + 1 characters, then 3 + 1 + 600 + 1 which no longer fits in 2048,
-    // then 1 + 1 + 100 + 1 which does.
-    std::wstring first(1500, L'a'), second(600, L'b'), third(100, L'c');
-    MacroRow rows[] = {{L"a", first.c_str()}, {L"big", second.c_str()}, {L"c", third.c_str()},
-                       {L"huge", second.c_str()}};
-    EXPECT_EQ(store_rows(rows, 4), 2);
-    ASSERT_EQ(store.count, 2);
-    EXPECT_STREQ(macro_store_name(&store, 0), L"a");
-    EXPECT_EQ(std::wstring(macro_store_expansion(&store, 0)), first);
-    EXPECT_STREQ(macro_store_name(&store, 1), L"c");
-    EXPECT_EQ(std::wstring(macro_store_expansion(&store, 1)), third);
-    EXPECT_STREQ(dropped, L"big, huge");
-    EXPECT_LE(store.used, MACRO_POOL_CHARS);
-}
-
 TEST_F(StoreFixture, NameThatCouldNotBeReadBackIsDroppedAndNamed) {
     MacroRow rows[] = {{L"a\tb", L"x"}, {L"c", L"y"}};
     EXPECT_EQ(store_rows(rows, 2), 1);
@@ -77,28 +61,6 @@ TEST(DroppedNames, LongListIsCutWithAnEllipsisInsideItsBuffer) {
     EXPECT_LE(text.size(), 11u);
     EXPECT_EQ(text.substr(0, 5), L"alpha");
     EXPECT_EQ(text.substr(text.size() - 3), L"...");
-}
-
-TEST(ListEntry, NormalisedAsTheListDialogStoresIt) {
-    wchar_t list[CMD_LIST_BUFFER];
-    set_command_list(list, L",,cls,ver");
-    EXPECT_STREQ(command_list_text(list), L"cls,ver,");
-    EXPECT_STREQ(list, L",cls,ver,");
-    set_command_list(list, L"");
-    EXPECT_STREQ(command_list_text(list), L"");
-    set_command_list(list, L"dir, copy");
-    EXPECT_STREQ(command_list_text(list), L"dir, copy,");
-}
-
-TEST(ListEntry, LongestDialogEntryIsCutToTheListRoom) {
-    std::wstring entry(2046, L'x');
-    wchar_t list[CMD_LIST_BUFFER + 8];
-    for (wchar_t& c : list) c = L'#';
-    set_command_list(list, entry.c_str());
-    std::wstring text = command_list_text(list);
-    EXPECT_EQ(text.size(), (size_t)CMD_LIST_TEXT_MAX + 1);
-    EXPECT_EQ(text.back(), L',');
-    EXPECT_EQ(list[CMD_LIST_BUFFER], L'#');   // nothing written past the buffer
 }
 
 TEST(CustomColours, SixteenGreysFromWhiteDown) {

@@ -39,17 +39,6 @@ Selection select(const wchar_t* text, long p, long q) {
 
 }  // namespace
 
-// A list value at the read limit, without a closing comma, still ends in one within the buffer.
-TEST(HardeningTest, CommandListAtItsLimitKeepsTheClosingComma) {
-    std::wstring value(CMD_LIST_TEXT_MAX + 40, L'a');
-    wchar_t list[CMD_LIST_BUFFER];
-    normalise_command_list(list, value.c_str());
-    std::wstring got = list;
-    ASSERT_EQ(got.size(), (size_t)CMD_LIST_TEXT_MAX + 2);
-    EXPECT_EQ(got.front(), L',');
-    EXPECT_EQ(got.back(), L',');
-}
-
 // A hand-written "5=" line is shorter than the "%dMacro=" line it is written back as. Taken in
 // at full length it came back cut on the next start, its tail read as a line of its own.
 TEST(HardeningTest, MacroLineTooLongToWriteBackIsRefused) {

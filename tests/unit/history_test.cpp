@@ -176,12 +176,6 @@ TEST(CopyKeys, F6TakesTheLastWordOrTheRest) {
     EXPECT_STREQ(out, L"broken\"");
 }
 
-TEST(CopyKeys, SlashesBecomeBackslashes) {
-    wchar_t line[] = L"cd a/b/c /d";
-    convert_slashes(line);
-    EXPECT_STREQ(line, L"cd a\\b\\c \\d");
-}
-
 TEST(WordSelection, NumbersSpanCommaAndDotGroups) {
     const wchar_t* text = L"total 1,234,567.89 bytes";
     long p = 8, q = 9;   // what the control picked: a piece between delimiters

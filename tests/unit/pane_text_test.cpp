@@ -77,12 +77,6 @@ TEST(PaneText, BackspacesEatThePreviousCharacterOfTheSameText) {
     EXPECT_EQ(backspaced(L""), L"");
 }
 
-TEST(PaneText, CountCharacter) {
-    EXPECT_EQ(count_character(L"a\rb\rc\r", L'\r'), 3);
-    EXPECT_EQ(count_character(L"abc", L'\r'), 0);
-    EXPECT_EQ(count_character(L"", L'x'), 0);
-}
-
 TEST(PaneText, SizeBoundDropsWholeOldestLines) {
     std::wstring pane;
     for (int i = 0; i < 159; i++) pane += std::wstring(99, (wchar_t)(L'A' + i % 26)) + L"\r";

@@ -1,5 +1,7 @@
-// Submission through the input line procedure, with the slave's input pipe read back.
+// Submission through the input line procedure, with the slave's input pipe read back. Main has
+// the program's own window procedure, so the commands a submission sends it really run.
 #include <gtest/gtest.h>
+#include <richedit.h>
 #include "input/input.h"
 #include "app/app.h"
 #include "app/grid.h"
@@ -22,7 +24,15 @@ protected:
         saved_main = Main, saved_text = Text, saved_prom = Prom, saved_edit = Edit;
         saved_edit_proc = edit_previous_proc;
         saved_stdin_write = stdin_write, saved_stdout_read = stdout_read;
-        Main = CreateWindowW(L"STATIC", L"", WS_OVERLAPPED, 0, 0, 100, 100, nullptr, nullptr, nullptr, nullptr);
+        static ATOM main_class = [] {
+            WNDCLASSW wc = {};
+            wc.lpfnWndProc = main_window_proc;
+            wc.hInstance = GetModuleHandleW(nullptr);
+            wc.lpszClassName = L"TavroSubmissionMain";
+            return RegisterClassW(&wc);
+        }();
+        ASSERT_NE(main_class, 0);
+        Main = CreateWindowW(L"TavroSubmissionMain", L"", WS_OVERLAPPED, 0, 0, 100, 100, nullptr, nullptr, nullptr, nullptr);
         LoadLibraryW(L"Riched20.dll");
         Text = CreateWindowW(L"RichEdit20W", L"", WS_CHILD | ES_MULTILINE, 0, 20, 80, 60, Main, nullptr, nullptr, nullptr);
         Prom = CreateWindowW(L"EDIT", L">", WS_CHILD, 0, 0, 10, 10, Main, nullptr, nullptr, nullptr);
@@ -41,6 +51,8 @@ protected:
         TabWidth = 8;
     }
     void TearDown() override {
+        // Main's own WM_DESTROY would save the settings and tell the slave to exit.
+        if (Main) SetWindowLongPtrW(Main, GWLP_WNDPROC, (LONG_PTR)DefWindowProcW);
         DestroyWindow(Main);
         Main = saved_main, Text = saved_text, Prom = saved_prom, Edit = saved_edit;
         edit_previous_proc = saved_edit_proc;
@@ -64,6 +76,19 @@ protected:
         wchar_t text[64];
         GetWindowTextW(window, text, 64);
         return text;
+    }
+    std::wstring pane() {
+        wchar_t text[512];
+        int n = read_window_text(Text, text, 512);
+        return std::wstring(text, n > 0 ? n : 0);
+    }
+    COLORREF colour_at(size_t position) {
+        SendMessageW(Text, EM_SETSEL, position, position + 1);
+        CHARFORMATW format = {};
+        format.cbSize = sizeof format;
+        format.dwMask = CFM_COLOR;
+        SendMessageW(Text, EM_GETCHARFORMAT, SCF_SELECTION, (LPARAM)&format);
+        return format.crTextColor;
     }
     void type_char(wchar_t c) { SendMessageW(Edit, WM_CHAR, c, 0); }
     std::string submit(const wchar_t* line) {
@@ -93,20 +118,60 @@ TEST_F(Submission, LinesReachTheSlaveAndSetPaging) {
 }
 
 TEST_F(Submission, ClearScreenAndBypassSendOnlyALineEnd) {
-    EXPECT_EQ(submit(L"cls"), "");
+    SetWindowTextW(Text, L"old output");
+    EXPECT_EQ(submit(L"cls"), "\n");   // Clear Screen's fresh prompt, nothing of the line
+    EXPECT_EQ(pane(), L"");
     EXPECT_EQ(submit(L"CLS"), "CLS\r\n");
     wchar_t saved[CMD_LIST_BUFFER];
     wcscpy(saved, NoCmd);
     set_command_list(NoCmd, L"tavro_no_such_program,");
     // Run directly (it fails to start here): the slave gets only a fresh prompt.
+    SetWindowTextW(Text, L"");
     EXPECT_EQ(submit(L"tavro_no_such_program /x"), "\r\n");
-    bypass_now = true;
-    EXPECT_EQ(submit(L"tavro_no_such_program_either"), "\r\n");
-    EXPECT_FALSE(bypass_now);
     wcscpy(NoCmd, saved);
-    wchar_t pane[256];
-    GetWindowTextW(Text, pane, 256);
-    EXPECT_EQ(std::wstring(pane).find(L"tavro_no_such_program /x"), 0u);   // the echo, then the error
+    EXPECT_EQ(pane().find(L"tavro_no_such_program /x"), 0u);   // the echo, then the error
+}
+
+TEST_F(Submission, SlashWordsAreTakenOffTheFrontOfTheLine) {
+    COLORREF saved_error = ErrorText, saved_bypass = DoItText;
+    ErrorText = RGB(255, 0, 0);
+    DoItText = RGB(0, 0, 255);
+    // "/c" clears without an echo and keeps the rest of the line.
+    SetWindowTextW(Text, L"old output");
+    EXPECT_EQ(submit(L"/c echo hi"), "\necho hi\r\n");
+    EXPECT_EQ(pane(), L"");
+    // Tab widths are echoed; "/0" and unknown words change nothing.
+    EXPECT_EQ(submit(L"/12 /0 /x echo hi"), "echo hi\r\n");
+    EXPECT_EQ(TabWidth, 12);
+    EXPECT_EQ(pane(), L"/12 /0 /x ");
+    // "//" stops the pass: the next slash word reaches the slave.
+    SetWindowTextW(Text, L"");
+    EXPECT_EQ(submit(L"// //this"), "//this\r\n");
+    EXPECT_EQ(pane(), L"// ");
+    // "/u" without a name: its line in the error colour, and the usage remark to the slave.
+    SetWindowTextW(Text, L"");
+    EXPECT_EQ(submit(L"/u"), "rem\t\tError: Usage is /u [environ-valiable]\r\n");
+    EXPECT_EQ(pane().find(L"/u "), 0u);
+    EXPECT_EQ(colour_at(0), RGB(255, 0, 0));
+    EXPECT_EQ(colour_at(1), RGB(255, 0, 0));
+    // "/!" is not echoed by itself; the bypass echo shows the whole line in the bypass colour.
+    SetWindowTextW(Text, L"");
+    EXPECT_EQ(submit(L"/! tavro_no_such_program_either"), "\r\n");
+    EXPECT_FALSE(bypass_now);
+    EXPECT_EQ(pane().find(L"/! tavro_no_such_program_either"), 0u);
+    EXPECT_EQ(colour_at(0), RGB(0, 0, 255));
+    ErrorText = saved_error, DoItText = saved_bypass;
+}
+
+TEST_F(Submission, CtrlBackslashTurnsSlashesAndKeepsTheSelection) {
+    SetWindowTextW(Edit, L"cd a/b/c /d");
+    SendMessageW(Edit, EM_SETSEL, 3, 6);
+    type_char(28);
+    EXPECT_EQ(text_of(Edit), L"cd a\\b\\c \\d");
+    DWORD start = 0, end = 0;
+    SendMessageW(Edit, EM_GETSEL, (WPARAM)&start, (LPARAM)&end);
+    EXPECT_EQ(start, 3u);
+    EXPECT_EQ(end, 6u);
 }
 
 TEST_F(Submission, MacroExpandsBeforeSending) {
@@ -165,6 +230,19 @@ TEST_F(Submission, WaitingPagerQuitsOnlyWithOutputPending) {
     type_char(L'Q');
     EXPECT_TRUE(discard_mode);
     EXPECT_EQ(text_of(Edit), L"");   // the answer is not typed
+}
+
+TEST_F(Submission, FWhileThePagerWaitsEndsPagingAndShowsTheRest) {
+    paging_mode = true;
+    lines_left = 0;
+    SetWindowTextW(Prom, L"\u00bb");
+    DWORD done;
+    WriteFile(slave_out_write, "rest\r\n", 6, &done, nullptr);
+    type_char(L'F');
+    EXPECT_FALSE(paging_mode);
+    EXPECT_EQ(text_of(Prom), L">");
+    EXPECT_EQ(text_of(Edit), L"");   // the answer is not typed
+    EXPECT_NE(pane().find(L"rest"), std::wstring::npos);
 }
 
 // What the editing keys and the history put into the line arrives whole: it does not answer a

@@ -60,16 +60,6 @@ TEST(SettingsKeys, FirstLetterWithinSectionCaseSensitive) {
     EXPECT_EQ(KEY_NONE, find_setting_key(L'W', L'0'));
     EXPECT_EQ(KEY_NONE, find_setting_key(L'X', L'A'));
     EXPECT_EQ(KEY_NONE, find_setting_key(0, L'T'));
-
-    EXPECT_EQ(FORM_TEXT, setting_form(KEY_FILE_LOG));
-    EXPECT_EQ(FORM_NUMBER, setting_form(KEY_BACKGROUND));
-    EXPECT_EQ(FORM_LIST, setting_form(KEY_KEEP_CMD));
-    EXPECT_EQ(FORM_MACRO, setting_form(KEY_MACRO));
-    EXPECT_EQ(6, setting_text_limit(KEY_VERSION));
-    EXPECT_EQ(46, setting_text_limit(KEY_NAME));
-    EXPECT_EQ(38, setting_text_limit(KEY_WORD_DELIMS));
-    EXPECT_EQ(8, setting_text_limit(KEY_TRUNC_DATE_ERR));
-    EXPECT_EQ(259, setting_text_limit(KEY_RUN));
 }
 
 TEST(SettingsLines, LineEndsAndLongLines) {
@@ -165,9 +155,12 @@ TEST(SettingsValues, CommandListNormalisation) {
     EXPECT_EQ(L"dir, copy,", normalised(L"dir, copy"));
     EXPECT_EQ(L"a,", normalised(L"a,\n"));
     EXPECT_EQ(L" ,x,", normalised(L" ,x"));
-    // Cut to 1,362 characters before the closing comma is added.
-    std::wstring longest = normalised(std::wstring(2000, L'w'));
-    EXPECT_EQ(std::wstring(CMD_LIST_TEXT_MAX, L'w') + L",", longest);
+    // Cut to 1,362 characters before the closing comma is added, inside the buffer.
+    wchar_t guarded[CMD_LIST_BUFFER + 8];
+    for (wchar_t& c : guarded) c = L'#';
+    normalise_command_list(guarded, std::wstring(2046, L'w').c_str());
+    EXPECT_EQ(std::wstring(CMD_LIST_TEXT_MAX, L'w') + L",", std::wstring(guarded + 1));
+    EXPECT_EQ(L'#', guarded[CMD_LIST_BUFFER]);
     EXPECT_EQ(std::wstring(CMD_LIST_TEXT_MAX - 1, L'v') + L",",
               normalised(std::wstring(CMD_LIST_TEXT_MAX - 1, L'v') + L",,,,"));
 

@@ -643,6 +643,45 @@ void figure_keystroke(int runs) {
     add_row(row);
 }
 
+// Keystrokes while a 2,000-character line goes out to the slave at 10 bytes every 50 ms (about
+// ten seconds): only those answered before the line's output shows count.
+void figure_keystroke_sending(int runs) {
+    std::vector<double> samples;
+    for (int r = 0; r < runs; r++) {
+        Tavro tavro;
+        if (!started(tavro, StartOptions())) continue;
+        std::wstring output = utf16(marker20(2000 + r).c_str());
+        while (output.size() < 2000 - 5) output.push_back((wchar_t)(L'0' + output.size() % 10));
+        if (!type_command(tavro, L"echo " + output)) continue;
+        tavro.press_enter();
+        if (!wait_until(tavro, [&] { return tavro.input_text().empty(); }, "the line to be taken", WAIT_MS, 2)) continue;
+        auto sent = [&] { return has_line(tavro.pane_text(), output); };
+        std::wstring typed;
+        for (int k = 0; k < 20; k++) {
+            Sleep(300);
+            if (sent()) break;
+            wchar_t c = (wchar_t)(L'a' + k);
+            double t0 = now_ms();
+            tavro.type_char(c);
+            typed.push_back(c);
+            if (!wait_until(tavro, [&] { return tavro.input_text() == typed; }, "the keystroke", WAIT_MS, 2)) break;
+            double t = now_ms() - t0;
+            if (sent()) break;
+            samples.push_back(t);
+        }
+        note("  keystroke while sending run %d: %zu samples so far\n", r + 1, samples.size());
+    }
+    raw_samples("keystroke_sending_ms", samples);
+    Row row;
+    row.figure = "keystroke while sending";
+    row.unit = "ms";
+    row.value = stats_of(samples);
+    row.target = "<= 150 ms";
+    row.verdict = samples.empty() ? "FAILED" : row.value.median <= 150 ? "met" : "MISSED";
+    row.remark = std::to_string(samples.size()) + " keystrokes during a 2,000-character line";
+    add_row(row);
+}
+
 void figure_idle(int runs, int seconds) {
     std::vector<double> percent;
     Tavro tavro;
@@ -882,6 +921,10 @@ int main(int argc, char** argv) {
     if (want("keystroke")) {
         note("keystroke under load\n");
         figure_keystroke(std::min(runs, 3));   // a dozen keystrokes each
+    }
+    if (want("sending")) {
+        note("keystroke while sending\n");
+        figure_keystroke_sending(std::min(runs, 3));
     }
     if (want("idle")) {
         note("idle cost\n");

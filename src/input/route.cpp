@@ -94,7 +94,12 @@ void run_not_found_hook() {
 
 void route_to_slave() {
     if (classify_command_word(command_word)) {
-        send_to_slave(" sTaRT\t");
+        // start takes a first quoted argument for the window's title: a quoted program path
+        // needs an empty title before it, or start would open its arguments instead.
+        const wchar_t* p = command_buffer;
+        while (*p && (unsigned)*p <= 32) p++;
+        start_marker_quoted = *p == L'"';
+        send_to_slave(start_marker_quoted ? " sTaRT\t\"\"\t" : " sTaRT\t");
         start_marker_pending = true;
     }
     paging_mode = pipes_into_more(command_buffer);

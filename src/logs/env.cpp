@@ -77,6 +77,7 @@ void sync_environments(bool line_end) {
     // A listing left by an earlier sync must never be taken for this one.
     DeleteFileW(env_data_name);
     send_to_slave(convert_for_slave(command));
+    flush_slave_input();   // the listing can only appear once the whole line has gone
     for (int waited = SYNC_TRY_PAUSE_MS;; waited += SYNC_TRY_PAUSE_MS) {
         Sleep(SYNC_TRY_PAUSE_MS);
         // Only once the slave has closed the file may it be read: a listing opened while it is

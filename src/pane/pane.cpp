@@ -14,7 +14,11 @@
 #include <wchar.h>
 
 const wchar_t START_MARKER[] = L" sTaRT\t";
+const wchar_t START_MARKER_QUOTED[] = L" sTaRT\t\"\"\t";
 bool start_marker_pending;
+bool start_marker_quoted;
+
+static const wchar_t* sent_marker() { return start_marker_quoted ? START_MARKER_QUOTED : START_MARKER; }
 int beep_count;
 UINT_PTR poll_timer;
 
@@ -265,12 +269,12 @@ static int remove_split_marker(PaneCopy* copy, wchar_t* text, int length) {
     if (copy->length + length >= PANE_COPY_CHARS) return length;
     begin_rewrite(copy->text, copy->length);
     wmemcpy(copy->text + copy->length, text, length + 1);
-    int at = find_marker_after_prompt(copy->text, START_MARKER);
+    int at = find_marker_after_prompt(copy->text, sent_marker());
     if (at < 0) {
         copy->text[copy->length] = 0;
         return length;
     }
-    int marker_length = (int)wcslen(START_MARKER);
+    int marker_length = (int)wcslen(sent_marker());
     int joined = copy->length + length;
     wmemmove(copy->text + at, copy->text + at + marker_length, joined - at - marker_length + 1);
     copy->length = joined - marker_length;
@@ -295,7 +299,7 @@ static void update_pane(wchar_t* text, int length) {
 
     trim_pane(&copy, added_size(text, length));
     if (start_marker_pending) {
-        length = remove_start_markers(text, length, START_MARKER, &start_marker_pending);
+        length = remove_start_markers(text, length, sent_marker(), &start_marker_pending);
         if (start_marker_pending) length = remove_split_marker(&copy, text, length);
     }
     length = collapse_cr_runs(text, length);

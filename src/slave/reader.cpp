@@ -125,6 +125,7 @@ void read_slave_output(HANDLE pipe) {
         DWORD got = 0;
         bool read = room > 0 && available_count;
         if (read) n = read_and_convert(pipe, self, is_out, room, text, n, &got);
+        n = drop_owed_line_feed(&self->tail, text, n);
         n = hold_unfinished(text, n, &self->tail, read && got < available_count);
         if (paging_mode) n = page_text(text, n, TEXT_CHARS, &self->tail, &lines_left);
     }

@@ -5,6 +5,7 @@
 void tail_clear(PendingTail* tail) {
     tail->length = 0;
     tail->text[0] = 0;
+    tail->line_feed_owed = false;
 }
 
 // Replaces the tail with length characters of from (never more than a tail may hold).
@@ -16,11 +17,26 @@ static void tail_set(PendingTail* tail, const wchar_t* from, int length) {
 }
 
 int take_leading_line_break(PendingTail* other) {
-    int n = 0;
+    int n = 0, crs = 0;
+    while (crs < other->length && other->text[crs] == 13) crs++;
+    if (crs > 0 && crs == other->length) {
+        tail_set(other, other->text, 0);
+        other->line_feed_owed = true;
+        return 2;
+    }
     if (other->length >= 2 && other->text[0] == 13 && other->text[1] == 10) n = 2;
     else if (other->length >= 1 && other->text[0] == 10) n = 1;
     if (n) tail_set(other, other->text + n, other->length - n);
     return n;
+}
+
+int drop_owed_line_feed(PendingTail* tail, wchar_t* text, int length) {
+    if (length == 0) return 0;
+    bool owed = tail->line_feed_owed;
+    tail->line_feed_owed = false;
+    if (!owed || text[0] != 10) return length;
+    wmemmove(text, text + 1, length);
+    return length - 1;
 }
 
 int tail_to_text(PendingTail* tail, wchar_t* text, int capacity) {
@@ -28,7 +44,7 @@ int tail_to_text(PendingTail* tail, wchar_t* text, int capacity) {
     if (n < 0) n = 0;
     wmemcpy(text, tail->text, n);
     if (capacity > 0) text[n] = 0;
-    tail_clear(tail);
+    tail_set(tail, tail->text, 0);   // a line feed still owed stays owed
     return n;
 }
 
@@ -38,9 +54,13 @@ static int last_index_of(const wchar_t* text, int length, wchar_t c) {
 }
 
 int hold_unfinished(wchar_t* text, int length, PendingTail* tail, bool more_waiting) {
-    if (length > 0 && text[length - 1] == 13) {
-        tail_set(tail, L"\r", 1);
-        text[--length] = 0;
+    // The whole run: held back one by one, the rest of a split "\r\r\n" would print a blank line.
+    int crs = 0;
+    while (crs < length && text[length - 1 - crs] == 13) crs++;
+    if (crs > 0) {
+        tail_set(tail, text + length - crs, crs);
+        length -= crs;
+        text[length] = 0;
         return length;
     }
     if (!more_waiting) return length;

@@ -10,18 +10,24 @@ enum {
 struct PendingTail {
     wchar_t text[1024];
     int length;
+    bool line_feed_owed;   // its carriage returns were printed as a line break: a line feed next completes it
 };
 
 void tail_clear(PendingTail* tail);
 
 // Takes the line break at the start of the other stream's tail ("\r\n" or "\n") out of it and
 // returns its length (0 when there is none), so that it can be printed before this stream's text.
+// A tail of carriage returns alone is a line end whose line feed has not come yet: it counts as
+// "\r\n", and the line feed is dropped when it comes (drop_owed_line_feed).
 int take_leading_line_break(PendingTail* other);
+
+// At the start of a stream's next text: drops the line feed its tail still owed. Returns the length.
+int drop_owed_line_feed(PendingTail* tail, wchar_t* text, int length);
 
 // Moves the tail to the start of text (capacity in characters) and empties it; returns the length.
 int tail_to_text(PendingTail* tail, wchar_t* text, int capacity);
 
-// After a read: a lone carriage return at the end waits in the tail; otherwise, while more output
+// After a read: the carriage returns at the end wait in the tail (their line feed may follow); otherwise, while more output
 // is waiting, the last line break and the unfinished line behind it wait there. Returns the length
 // of the text left to print.
 int hold_unfinished(wchar_t* text, int length, PendingTail* tail, bool more_waiting);

@@ -6,6 +6,7 @@
 #include "logs/logs.h"
 #include "pane/pane.h"
 #include "settings/settings.h"
+#include <richedit.h>
 #include <stdio.h>
 
 HANDLE stdin_read, stdin_write;
@@ -52,16 +53,93 @@ const char* convert_for_slave(const wchar_t* text) {
     return conversion_buffer;
 }
 
+// What is sent to the slave waits here and goes out from the message loop, 10 bytes every 50 ms,
+// and only while the slave's input pipe has room: a blocking write into a full pipe would stop
+// the loop that must keep reading the slave's output, and a slave that waits on its output while
+// we wait on its input never ends. The queue's timer on Main (its messages are dispatched to
+// send_timer_proc, not to Main) keeps the loop turning and makes the reader yield while it drains
+// a flood, so waiting bytes go out then too.
+enum {
+    SEND_QUEUE_BYTES = 65536,     // typed ahead beyond this is refused, not cut
+    SLAVE_INPUT_ROOM = 1024,      // unread bytes we leave in the pipe, well below what it holds
+    SEND_TIMER_ID = 98,
+    FLUSH_STALL_MS = 1000,
+};
+static char send_queue[SEND_QUEUE_BYTES];
+static size_t queue_start, queue_end;   // waiting bytes are send_queue[queue_start..queue_end)
+static ULONGLONG next_send_ms;          // no chunk goes out before this time
+static bool send_timer_running;
+
+static void CALLBACK send_timer_proc(HWND, UINT, UINT_PTR, DWORD);
+
+static void set_send_timer(bool on) {
+    if (on == send_timer_running || !Main) return;
+    if (on) send_timer_running = SetTimer(Main, SEND_TIMER_ID, SEND_CHUNK_PAUSE_MS, send_timer_proc) != 0;
+    else {
+        KillTimer(Main, SEND_TIMER_ID);
+        send_timer_running = false;
+    }
+}
+
+static void drop_waiting_input() {
+    queue_start = queue_end = 0;
+    next_send_ms = 0;
+    set_send_timer(false);
+}
+
+// Writes the next chunk when it is due and the slave has taken most of what it was given.
+static void send_next_chunk() {
+    if (queue_start == queue_end) {
+        drop_waiting_input();
+        return;
+    }
+    DWORD unread = 0;
+    if (!stdin_write || !stdin_read || !PeekNamedPipe(stdin_read, NULL, 0, NULL, &unread, NULL)) {
+        drop_waiting_input();   // no slave to take them: the bytes are lost, as with a broken pipe
+        return;
+    }
+    ULONGLONG now = GetTickCount64();
+    if (now < next_send_ms || unread + SEND_CHUNK_BYTES > SLAVE_INPUT_ROOM) return;
+    size_t n = queue_end - queue_start;
+    if (n > SEND_CHUNK_BYTES) n = SEND_CHUNK_BYTES;
+    DWORD written = 0;
+    WriteFile(stdin_write, send_queue + queue_start, (DWORD)n, &written, NULL);
+    queue_start += n;
+    // Chunks keep to a 50 ms grid; after a pause the grid starts again from now.
+    next_send_ms = now - next_send_ms < SEND_CHUNK_PAUSE_MS ? next_send_ms + SEND_CHUNK_PAUSE_MS
+                                                             : now + SEND_CHUNK_PAUSE_MS;
+    if (queue_start == queue_end) drop_waiting_input();
+}
+
+static void CALLBACK send_timer_proc(HWND, UINT, UINT_PTR, DWORD) { send_next_chunk(); }
+
 void send_to_slave(const char* bytes) {
-    size_t remaining = strlen(bytes);
-    while (remaining) {
-        DWORD n = remaining < (size_t)SEND_CHUNK_BYTES ? (DWORD)remaining : (DWORD)SEND_CHUNK_BYTES;
-        DWORD written;
-        // A broken pipe loses the bytes; the main loop notices the slave has gone.
-        if (stdin_write) WriteFile(stdin_write, bytes, n, &written, NULL);
-        bytes += n;
-        remaining -= n;
-        Sleep(SEND_CHUNK_PAUSE_MS);
+    size_t n = strlen(bytes);
+    if (!n || !stdin_write) return;
+    if (SEND_QUEUE_BYTES - queue_end < n) {
+        memmove(send_queue, send_queue + queue_start, queue_end - queue_start);
+        queue_end -= queue_start;
+        queue_start = 0;
+    }
+    if (SEND_QUEUE_BYTES - queue_end < n) {
+        set_output_colour(Text, SCF_SELECTION, ErrorText);
+        print_to_output_pane(L"\r\nTyped too far ahead: the slave has not taken what waits for it.\r\n");
+        restore_normal_colour(Text, SCF_SELECTION);
+        return;
+    }
+    memcpy(send_queue + queue_end, bytes, n);
+    queue_end += n;
+    send_next_chunk();
+    if (queue_start != queue_end) set_send_timer(true);
+}
+
+void flush_slave_input() {
+    ULONGLONG deadline = GetTickCount64() + FLUSH_STALL_MS;
+    while (queue_start != queue_end && GetTickCount64() < deadline) {
+        size_t before = queue_end - queue_start;
+        send_next_chunk();
+        if (queue_end - queue_start != before) deadline = GetTickCount64() + FLUSH_STALL_MS;
+        if (queue_start != queue_end) Sleep(10);
     }
 }
 
@@ -90,11 +168,11 @@ void start_slave() {
     // Inheritable handles with the creating user's default security. A null DACL would let
     // anyone on the machine who finds the pipes read the slave's output or type into it, so
     // NT gets the default descriptor as well as the older platforms.
+    // The same on every platform, so the platform is not asked.
     SECURITY_ATTRIBUTES sa = {};
     sa.nLength = sizeof sa;
     sa.bInheritHandle = TRUE;
     sa.lpSecurityDescriptor = NULL;
-    (void)is_nt_platform();
 
     if (!CreatePipe(&stdin_read, &stdin_write, &sa, 0) ||
         !CreatePipe(&stdout_read, &stdout_write, &sa, 0) ||
@@ -126,6 +204,7 @@ void start_slave() {
         close_pipes();
         return;
     }
+    PIDlastCMD = (int)slave_process.dwProcessId;
     write_settings();
     ZeroMemory(conversion_buffer, sizeof conversion_buffer);
 
@@ -149,6 +228,8 @@ void start_slave() {
 }
 
 void stop_slave() {
+    // Whatever still waits was meant for this slave, not for the next one.
+    drop_waiting_input();
     wchar_t kill_command[64];
     _snwprintf(kill_command, 63, L"cmd.exe /c taskkill /PID %lu", (unsigned long)slave_process.dwProcessId);
     kill_command[63] = 0;

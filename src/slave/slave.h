@@ -20,7 +20,12 @@ extern char conversion_buffer[CONVERSION_BUFFER_BYTES];
 void start_slave();
 void stop_slave();
 void interrupt_slave();
-void send_to_slave(const char* bytes);     // NUL-terminated; 10 bytes every 50 ms
+// Queues the bytes (NUL-terminated) for the slave; they go out from the message loop, 10 bytes
+// every 50 ms while the slave takes them, complete and in order. Never waits on the pipe.
+void send_to_slave(const char* bytes);
+// Sends what waits now, paced, for a caller that needs it out before it goes on; gives up (the
+// rest stays queued) once the slave has taken nothing for a second.
+void flush_slave_input();
 void send_prompt_line();
 HWND find_slave_console_window();
 bool run_program_directly(wchar_t* command_line, int show_command);

@@ -161,7 +161,7 @@ TEST(FaultSlave, KilledMidCommandTavroEndsSavingSettingsAndClosingTheLog) {
     ASSERT_TRUE(read_file(tavro.settings_path(), &settings));
     EXPECT_NE(settings, before);
     EXPECT_TRUE(contains(settings, "\r\nUses=1\r\n")) << settings;
-    EXPECT_TRUE(contains(settings, "\r\nPIDlastCMD=")) << settings;
+    EXPECT_TRUE(contains(settings, "\r\nPIDlastCMD=" + std::to_string(slave) + "\r\n")) << settings;
     EXPECT_TRUE(contains(settings, "\r\nLogging=1\r\n")) << settings;   // on when Tavro ended
     EXPECT_TRUE(contains(settings, "\r\nVolSerialNbr=" + std::to_string((int)tavro.volume_serial()) + "\r\n"))
         << settings;
@@ -173,6 +173,72 @@ TEST(FaultSlave, KilledMidCommandTavroEndsSavingSettingsAndClosingTheLog) {
     ASSERT_NE(ended, std::string::npos) << log;
     EXPECT_LT(output, ended) << log;
     EXPECT_NE(log.find("sleeping\r\n"), std::string::npos) << log;
+}
+
+// Lines typed while the slave runs a silent command wait in Tavro, not in a pipe that fills up:
+// once the command writes more than its output pipe holds, each side would wait on the other.
+TEST(FaultSlave, LinesTypedAheadOfASilentCommandNeverHangTavro) {
+    Tavro tavro;
+    Descendants left;
+    ASSERT_TRUE(start_at_prompt(tavro, StartOptions(), START_AT_PROMPT_MS));
+    ASSERT_TRUE(copy_fault_output(tavro));
+    std::wstring done = unique_marker();
+    tavro.type_line(L"fault_output late 30 24 " + done);
+    ASSERT_TRUE(tavro.wait_for_pane(L"> fault_output late 30 24 " + done, 60000));
+    left.add(tavro.pid());
+    std::vector<std::wstring> outputs;
+    for (int i = 0; i < 3; i++) {
+        outputs.push_back(unique_marker() + L" " + digits(1900));
+        tavro.type_text(L"echo " + outputs.back());
+        ASSERT_TRUE(wait_for_input(tavro, L"echo " + outputs.back(), 60000));
+        tavro.press_enter();
+        ASSERT_TRUE(wait_until(tavro, [&] { return tavro.input_text().empty(); }, "the line to be taken", 60000));
+    }
+    // Tavro answers while the lines go out...
+    tavro.type_char(L'k');
+    ASSERT_TRUE(wait_until(tavro, [&] { return tavro.input_text() == L"k"; }, "the typed letter", 60000));
+    tavro.type_char(27);
+    // ...shows all the command's output, and the slave gets every typed line complete and in order.
+    ASSERT_TRUE(tavro.wait_for_line(done, 180000));
+    for (const std::wstring& output : outputs) ASSERT_TRUE(tavro.wait_for_line(output, 180000));
+    std::wstring pane = tavro.pane_text();
+    EXPECT_LT(pane.find(outputs[0]), pane.find(outputs[1]));
+    EXPECT_LT(pane.find(outputs[1]), pane.find(outputs[2]));
+}
+
+// Ctrl+C and Yes end a command that prints nothing: the slave and all it started go, so the file
+// the command would have written never appears, and a new slave answers.
+TEST(FaultSlave, CtrlCEndsASilentCommandAndAllOfTheOldSlave) {
+    Tavro tavro;
+    Descendants left;
+    ASSERT_TRUE(start_at_prompt(tavro, StartOptions(), START_AT_PROMPT_MS));
+    ASSERT_TRUE(copy_fault_output(tavro));
+    ULONGLONG began = GetTickCount64();
+    tavro.type_line(L"fault_output quiet 15 quiet.txt");
+    ASSERT_TRUE(wait_until(tavro, [&] { return fault_output_running(tavro); }, "the silent command", 60000));
+    left.add(tavro.pid());
+    std::vector<Process> old;
+    for (const ProcessEntry& p : descendants_of(tavro.pid())) old.push_back(Process(p.pid));
+    ASSERT_FALSE(old.empty());
+
+    tavro.type_char(3);
+    HWND dialog = wait_for_dialog(tavro.pid(), 60000);
+    ASSERT_TRUE(dialog);
+    ASSERT_TRUE(press_button(dialog, L"Yes"));
+    ASSERT_TRUE(wait_for_prompt_after(tavro, L"**INTERRUPTED**", 60000));
+    ASSERT_TRUE(wait_until(tavro,
+                           [&] {
+                               for (const Process& p : old)
+                                   if (p.valid() && p.running()) return false;
+                               return true;
+                           },
+                           "every process of the old slave to end", 60000));
+    std::wstring marker = unique_marker();
+    ASSERT_TRUE(tavro.run_command(L"echo " + marker, 60000));
+    EXPECT_TRUE(has_line(tavro.pane_text(), marker));
+    // Past the time the command would have written its file.
+    ASSERT_TRUE(wait_until(tavro, [&] { return GetTickCount64() - began > 20000; }, "the command's time", 60000));
+    EXPECT_FALSE(file_exists(tavro.path_in_folder(L"quiet.txt")));
 }
 
 // ---- What the slave prints ---------------------------------------------------------------

@@ -33,8 +33,7 @@ static bool copy_test_program(const Tavro& tavro, const wchar_t* name) {
 class Lookup : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(tavro.start());
-        ASSERT_TRUE(tavro.wait_for_pane(tavro.first_prompt()));
+        ASSERT_TRUE(start_at_prompt(tavro));
     }
     Tavro tavro;
 };
@@ -78,6 +77,22 @@ TEST_F(Lookup, AWindowProgramStartsWithoutHoldingUpTheSlave) {
     ASSERT_TRUE(write_file(tavro.path_in_folder(L"stop.txt"), "stop\r\n"));
     EXPECT_TRUE(wait_for_file(tavro.path_in_folder(L"ended.txt")));
     for (Process& p : held) EXPECT_TRUE(p.wait_end(WAIT_MS)) << "tiny_gui.exe still runs";
+}
+
+// A path with a blank must be quoted; start must not take it for the window's title.
+TEST_F(Lookup, AWindowProgramNamedByAQuotedPathStartsWithItsArgument) {
+    std::wstring folder = tavro.path_in_folder(L"My Apps");
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), NULL));
+    ASSERT_TRUE(CopyFileW((tests_folder() + L"\\tiny_gui.exe").c_str(), (folder + L"\\tiny_gui.exe").c_str(), FALSE));
+    std::wstring line = L"\"" + folder + L"\\tiny_gui.exe\" quoted.txt";
+    tavro.type_line(line);
+    ASSERT_TRUE(wait_for_file(tavro.path_in_folder(L"quoted.txt")));
+    ASSERT_TRUE(wait_for_prompt_after(tavro, line));
+    std::wstring pane = tavro.pane_text();
+    EXPECT_TRUE(has_line(pane, tavro.first_prompt() + line)) << to_utf8(pane);
+    EXPECT_EQ(pane.find(L"sTaRT"), std::wstring::npos) << to_utf8(pane);
+    ASSERT_TRUE(write_file(tavro.path_in_folder(L"stop.txt"), "stop\r\n"));
+    EXPECT_TRUE(wait_for_file(tavro.path_in_folder(L"ended.txt")));
 }
 
 TEST_F(Lookup, AConsoleProgramRunsInTheSlaveWhichWaitsForIt) {

@@ -2,6 +2,8 @@
 //   fault_output sleep SECONDS          prints "sleeping", then sleeps
 //   fault_output garbage MARKER         NUL bytes, binary garbage, two 100,000-character lines, MARKER
 //   fault_output flood MEGABYTES MARKER numbered lines of text, then MARKER
+//   fault_output late SECONDS KB MARKER sleeps without a word, then KB kilobytes of lines and MARKER
+//   fault_output quiet SECONDS FILE     sleeps without a word, then creates FILE
 // It stops as soon as a write fails (the reader has gone).
 #include <windows.h>
 #include <stdio.h>
@@ -44,8 +46,8 @@ static int garbage(const char* marker) {
     return put_text("\r\n") && put_text(marker) && put_text("\r\n") ? 0 : 1;
 }
 
-static int flood(long megabytes, const char* marker) {
-    long long total = (long long)megabytes << 20, done = 0;
+static int flood_bytes(long long total, const char* marker) {
+    long long done = 0;
     char line[128];
     for (unsigned long n = 1; done < total; n++) {
         int length = _snprintf(line, sizeof line - 1,
@@ -57,6 +59,14 @@ static int flood(long megabytes, const char* marker) {
     return put_text(marker) && put_text("\r\n") ? 0 : 1;
 }
 
+static int quiet(DWORD seconds, const char* file) {
+    Sleep(seconds * 1000);
+    HANDLE f = CreateFileA(file, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (f == INVALID_HANDLE_VALUE) return 1;
+    CloseHandle(f);
+    return 0;
+}
+
 int main(int argc, char** argv) {
     out = GetStdHandle(STD_OUTPUT_HANDLE);
     if (argc >= 3 && strcmp(argv[1], "sleep") == 0) {
@@ -65,7 +75,13 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (argc >= 3 && strcmp(argv[1], "garbage") == 0) return garbage(argv[2]);
-    if (argc >= 4 && strcmp(argv[1], "flood") == 0) return flood(atol(argv[2]), argv[3]);
-    fputs("usage: fault_output sleep SECONDS | garbage MARKER | flood MEGABYTES MARKER\n", stderr);
+    if (argc >= 4 && strcmp(argv[1], "flood") == 0) return flood_bytes((long long)atol(argv[2]) << 20, argv[3]);
+    if (argc >= 5 && strcmp(argv[1], "late") == 0) {
+        Sleep((DWORD)atol(argv[2]) * 1000);
+        return flood_bytes((long long)atol(argv[3]) << 10, argv[4]);
+    }
+    if (argc >= 4 && strcmp(argv[1], "quiet") == 0) return quiet((DWORD)atol(argv[2]), argv[3]);
+    fputs("usage: fault_output sleep SECONDS | garbage MARKER | flood MEGABYTES MARKER | late SECONDS KB MARKER"
+          " | quiet SECONDS FILE\n", stderr);
     return 2;
 }

@@ -876,7 +876,10 @@ bool wait_for_prompt_after(Tavro& tavro, const std::wstring& needle, DWORD timeo
 }
 
 bool start_at_prompt(Tavro& tavro, const StartOptions& options, DWORD timeout_ms) {
-    return tavro.start(options) && tavro.wait_for_pane(tavro.first_prompt(), timeout_ms);
+    // Tavro's set-up lines go out while it already shows the slave's answers: the start is done
+    // at the prompt after the code-page line, the last of them.
+    return tavro.start(options) && tavro.wait_for_pane(tavro.first_prompt(), timeout_ms) &&
+           wait_for_prompt_after(tavro, L"> CHCP ", timeout_ms);
 }
 
 bool start_at_prompt(Tavro& tavro, const std::string& extra_settings) {

@@ -1,5 +1,5 @@
-// A window program for the end-to-end tests: shows a small window, writes "started.txt" in its
-// current directory, and ends when "stop.txt" appears there (or after a minute, so that it never
+// A window program for the end-to-end tests: shows a small window, writes "started.txt" (and the
+// file its argument names, if any) in its current directory, and ends when "stop.txt" appears there (or after a minute, so that it never
 // outlives a test run for long), writing "ended.txt" as its last act.
 #include <windows.h>
 
@@ -28,7 +28,7 @@ static LRESULT CALLBACK window_proc(HWND window, UINT message, WPARAM wparam, LP
     return DefWindowProcA(window, message, wparam, lparam);
 }
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR arguments, int show) {
     started_at = GetTickCount64();
     WNDCLASSA cls = {};
     cls.lpfnWndProc = window_proc;
@@ -42,6 +42,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
     ShowWindow(window, show);
     SetTimer(window, POLL_TIMER, 100, NULL);
     touch("started.txt");
+    while (*arguments == ' ' || *arguments == '\t') arguments++;
+    if (*arguments) touch(arguments);
     MSG msg;
     while (GetMessageA(&msg, NULL, 0, 0) > 0) {
         TranslateMessage(&msg);

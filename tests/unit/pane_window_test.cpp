@@ -266,6 +266,14 @@ TEST_F(PaneWindow, StartMarkerIsRemovedFromTheEcho) {
     print_to_output_pane(L"%s", L"==> C:\\>  sTaRT\tnotepad\r\n");
     EXPECT_FALSE(start_marker_pending);
     EXPECT_EQ(pane(), L"==> C:\\> notepad\r");
+
+    // Before a quoted program the marker carries start's empty title.
+    set_pane(L"");
+    start_marker_pending = start_marker_quoted = true;
+    print_to_output_pane(L"%s", L"==> C:\\>  sTaRT\t\"\"\t\"C:\\My Apps\\app.exe\" x\r\n");
+    EXPECT_FALSE(start_marker_pending);
+    EXPECT_EQ(pane(), L"==> C:\\> \"C:\\My Apps\\app.exe\" x\r");
+    start_marker_quoted = false;
 }
 
 TEST_F(PaneWindow, StartMarkerSplitBetweenTwoReads) {

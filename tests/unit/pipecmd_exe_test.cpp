@@ -51,7 +51,8 @@ bool make_pipe(HANDLE* read, HANDLE* write, bool child_reads) {
 // make_input builds from its process id, and collects everything it writes
 // until it ends (or 60 s pass).
 template <typename MakeInput>
-Result run_pipecmd(MakeInput make_input, const wchar_t* dir = nullptr) {
+Result run_pipecmd(MakeInput make_input, const wchar_t* dir = nullptr,
+                   const wchar_t* args = nullptr) {
   Result r;
   HANDLE in_r, in_w, out_r, out_w, err_r, err_w;
   if (!make_pipe(&in_r, &in_w, true)) return r;
@@ -67,6 +68,7 @@ Result run_pipecmd(MakeInput make_input, const wchar_t* dir = nullptr) {
   PROCESS_INFORMATION pi;
   std::wstring exe = pipecmd_path();
   std::wstring cmdline = L"\"" + exe + L"\"";
+  if (args) cmdline += std::wstring(L" ") + args;
   BOOL started = CreateProcessW(exe.c_str(), &cmdline[0], nullptr, nullptr, TRUE,
                                 CREATE_NO_WINDOW, nullptr, dir, &si, &pi);
   CloseHandle(in_r);
@@ -253,6 +255,14 @@ TEST(PipecmdExe, SetsAndExpandsVariables) {
       << r.out;
   EXPECT_NE(r.out.find("\r\n[%PIPECMD_T%]\r\n"), std::string::npos) << r.out;
   EXPECT_EQ(r.err, "Environment variable PIPECMD_ not defined\r\n");
+}
+
+// As cmd.exe, which tests and Tavro's kill command call it: /c runs the command and ends.
+TEST(PipecmdExe, SlashCRunsTheCommandAndEnds) {
+  Result r = run_pipecmd([](DWORD) { return std::string(); }, nullptr,
+                         L"/d /c echo from-c");
+  ASSERT_TRUE(r.ended) << r.out;
+  EXPECT_EQ(r.out, "from-c\r\n");
 }
 
 std::set<DWORD> processes_named(const wchar_t* image) {

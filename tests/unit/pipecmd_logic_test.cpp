@@ -319,4 +319,33 @@ TEST(PipecmdParse, ParsesEchoAndNumbers) {
   EXPECT_FALSE(parse_number(L"99999999999", &v));
 }
 
+TEST(PipecmdParse, ParsesItsOwnCommandLine) {
+  wchar_t cmd[64];
+  InvocationKind kind;
+  ASSERT_TRUE(parse_invocation(L"", &kind, cmd, 64));
+  EXPECT_EQ(kind, INVOKE_INTERACTIVE);
+  ASSERT_TRUE(parse_invocation(L" /d /q /C taskkill /PID 12", &kind, cmd, 64));
+  EXPECT_EQ(kind, INVOKE_RUN_AND_EXIT);
+  EXPECT_STREQ(cmd, L"taskkill /PID 12");
+  // /s, or other than two quotes: the outer quotes go.
+  ASSERT_TRUE(parse_invocation(L"/s /k \"\"C:\\a b\\x.exe\" y\"", &kind, cmd, 64));
+  EXPECT_EQ(kind, INVOKE_RUN_AND_STAY);
+  EXPECT_STREQ(cmd, L"\"C:\\a b\\x.exe\" y");
+  ASSERT_TRUE(parse_invocation(L"/more +3 a.txt", &kind, cmd, 64));
+  EXPECT_EQ(kind, INVOKE_MORE);
+  EXPECT_STREQ(cmd, L"+3 a.txt");
+  EXPECT_FALSE(parse_invocation(L"/c 0123456789", &kind, cmd, 8));
+}
+
+TEST(PipecmdParse, ReplacesMoreAsACommandOnly) {
+  wchar_t out[128];
+  ASSERT_TRUE(replace_more(L"type x.txt | more", L"P /more", out, 128));
+  EXPECT_STREQ(out, L"type x.txt | P /more");
+  ASSERT_TRUE(replace_more(L"@MORE.COM < x.txt&dir|more/e", L"P /more", out, 128));
+  EXPECT_STREQ(out, L"@P /more < x.txt&dir|P /more/e");
+  ASSERT_TRUE(replace_more(L"echo more | find \"| more\" | moreover", L"P", out, 128));
+  EXPECT_STREQ(out, L"echo more | find \"| more\" | moreover");
+  EXPECT_FALSE(replace_more(L"dir | more", L"a much longer replacement", out, 12));
+}
+
 }  // namespace

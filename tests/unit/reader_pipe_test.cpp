@@ -40,7 +40,7 @@ class ReaderPipes : public ::testing::Test {
 protected:
     Pipe out, err, in;
     HWND saved_main = nullptr, saved_text = nullptr, saved_prom = nullptr;
-    HANDLE saved_handles[3] = {};
+    HANDLE saved_handles[4] = {};
     int saved_code_page = 0, saved_highlight = 0;
     COLORREF saved_colour = 0;
     wchar_t saved_dir[MAX_PATH] = {}, saved_tracked[TRACKED_DIR_MAX + 1] = {}, saved_base[BASE_TITLE_MAX + 1] = {};
@@ -57,6 +57,8 @@ protected:
         stdout_read = out.read;
         stderr_read = err.read;
         stdin_write = in.write;
+        saved_handles[3] = stdin_read;
+        stdin_read = in.read;
         saved_main = Main;
         saved_text = Text;
         saved_prom = Prom;
@@ -93,6 +95,7 @@ protected:
         stdout_read = saved_handles[0];
         stderr_read = saved_handles[1];
         stdin_write = saved_handles[2];
+        stdin_read = saved_handles[3];
         out.close();
         err.close();
         in.close();
@@ -154,6 +157,23 @@ TEST_F(ReaderPipes, CrLfSplitAcrossReadsIsOneLineBreak) {
     out.put("\ndef\r\n");
     read_slave_output(stdout_read);
     EXPECT_EQ(pane(), L"abc\rdef\r");
+    // A run of carriage returns waits whole: "\r\r\n" is one line break however it is split.
+    out.put("ghi\r\r");
+    read_slave_output(stdout_read);
+    out.put("\njkl\r\n");
+    read_slave_output(stdout_read);
+    EXPECT_EQ(pane(), L"abc\rdef\rghi\rjkl\r");
+}
+
+TEST_F(ReaderPipes, AnErrorLineBetweenACarriageReturnAndItsLineFeed) {
+    HighlightErrs = 1;
+    out.put("A\r");
+    read_slave_output(stdout_read);
+    err.put("E\r\n");
+    read_errors();
+    out.put("\nB\r\n");
+    read_slave_output(stdout_read);
+    EXPECT_EQ(pane(), L"A\rE\rB\r");
 }
 
 TEST_F(ReaderPipes, UnfinishedLineWaitsWhileMoreIsWaitingButNeverStalls) {
@@ -375,6 +395,7 @@ TEST_F(ReaderPipes, DiscardingDropsOutputAndAsksForAFreshPrompt) {
     EXPECT_EQ(window_text(Prom), L">");
     char sent[8] = {};
     DWORD n = 0;
+    flush_slave_input();
     ASSERT_EQ(in.waiting(), 1u);
     ReadFile(in.read, sent, sizeof sent, &n, NULL);
     EXPECT_EQ(std::string(sent, n), "\n");

@@ -68,9 +68,10 @@ TEST(ReaderText, OtherStreamsLineBreakComesFirst) {
     set_tail(&out, L"\nQ");
     EXPECT_EQ(take_leading_line_break(&out), 1);
     EXPECT_EQ(tail_of(out), L"Q");
-    set_tail(&out, L"\r");      // a lone carriage return is no line break yet
-    EXPECT_EQ(take_leading_line_break(&out), 0);
-    EXPECT_EQ(tail_of(out), L"\r");
+    set_tail(&out, L"\r");      // a line end whose line feed has not come: that line feed is owed
+    EXPECT_EQ(take_leading_line_break(&out), 2);
+    EXPECT_EQ(tail_of(out), L"");
+    EXPECT_TRUE(out.line_feed_owed);
 }
 
 std::wstring numbered_lines(int from, int to) {

@@ -17,13 +17,13 @@ class Submission : public ::testing::Test {
 protected:
     HWND saved_main, saved_text, saved_prom, saved_edit;
     WNDPROC saved_edit_proc;
-    HANDLE saved_stdin_write, saved_stdout_read;
+    HANDLE saved_stdin_write, saved_stdin_read, saved_stdout_read;
     HANDLE slave_in_read = nullptr, slave_in_write = nullptr, slave_out_read = nullptr, slave_out_write = nullptr;
 
     void SetUp() override {
         saved_main = Main, saved_text = Text, saved_prom = Prom, saved_edit = Edit;
         saved_edit_proc = edit_previous_proc;
-        saved_stdin_write = stdin_write, saved_stdout_read = stdout_read;
+        saved_stdin_write = stdin_write, saved_stdin_read = stdin_read, saved_stdout_read = stdout_read;
         static ATOM main_class = [] {
             WNDCLASSW wc = {};
             wc.lpfnWndProc = main_window_proc;
@@ -42,6 +42,7 @@ protected:
         ASSERT_TRUE(CreatePipe(&slave_in_read, &slave_in_write, nullptr, 0));
         ASSERT_TRUE(CreatePipe(&slave_out_read, &slave_out_write, nullptr, 0));
         stdin_write = slave_in_write;
+        stdin_read = slave_in_read;
         stdout_read = slave_out_read;
         paging_mode = discard_mode = output_paused = start_marker_pending = bypass_now = false;
         lines_left = 0;
@@ -56,12 +57,13 @@ protected:
         DestroyWindow(Main);
         Main = saved_main, Text = saved_text, Prom = saved_prom, Edit = saved_edit;
         edit_previous_proc = saved_edit_proc;
-        stdin_write = saved_stdin_write, stdout_read = saved_stdout_read;
+        stdin_write = saved_stdin_write, stdin_read = saved_stdin_read, stdout_read = saved_stdout_read;
         for (HANDLE h : {slave_in_read, slave_in_write, slave_out_read, slave_out_write}) CloseHandle(h);
         paging_mode = discard_mode = output_paused = false;
     }
 
     std::string sent() {
+        flush_slave_input();
         DWORD pending = 0;
         std::string bytes;
         if (PeekNamedPipe(slave_in_read, nullptr, 0, nullptr, &pending, nullptr) && pending) {
@@ -196,11 +198,17 @@ TEST_F(Submission, WindowProgramGoesBehindTheStartMarker) {
     DWORD done;
     WriteFile(file, bytes, sizeof bytes, &done, nullptr);
     CloseHandle(file);
+    std::string narrow;
+    for (wchar_t c : path) narrow += (char)c;
+    // A quoted path gets an empty title first: start takes a first quoted argument for its title.
     std::wstring line = L"\"" + path + L"\" x";
-    std::string expected = " sTaRT\t\"";
-    for (wchar_t c : path) expected += (char)c;
-    EXPECT_EQ(submit(line.c_str()), expected + "\" x\r\n");
+    EXPECT_EQ(submit(line.c_str()), " sTaRT\t\"\"\t\"" + narrow + "\" x\r\n");
     EXPECT_TRUE(start_marker_pending);
+    EXPECT_TRUE(start_marker_quoted);
+    start_marker_pending = false;
+    EXPECT_EQ(submit((path + L" x").c_str()), " sTaRT\t" + narrow + " x\r\n");
+    EXPECT_TRUE(start_marker_pending);
+    EXPECT_FALSE(start_marker_quoted);
     DeleteFileW(path.c_str());
 }
 

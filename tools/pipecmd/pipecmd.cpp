@@ -3,7 +3,15 @@
 // line after its prompt, keeps the state that must outlive a command (current
 // directories, environment, prompt, code page) itself and runs every other
 // line in a child "cmd.exe /c" with the same standard handles.
+//
+// Like the platform's command processor with its console, it owns a top-level
+// window (hidden; it shows pipecmd's own output when shown). Closing that
+// window ends pipecmd and everything it started, so whoever ends a command
+// processor by closing its window (Tavro's interrupt, taskkill without /F)
+// can end this one while a command runs. Its processes live in a job that
+// kills them all; programs run through "start" leave the job and live on.
 #include <windows.h>
+#include <shellapi.h>
 #include <tlhelp32.h>
 
 #include <stdio.h>
@@ -24,11 +32,16 @@ const wchar_t kSyntax[] = L"The syntax of the command is incorrect.\r\n";
 enum { kTextMax = PIPECMD_LINE_MAX + 1, kEnvEntriesMax = 4096 };
 
 HANDLE g_in, g_out, g_err;
+HANDLE g_job;            // this process and its children, unless start let them go
+HANDLE g_child;          // the child running now, for ending it without a job
 UINT g_codepage;         // bytes on the pipes are in this code page
 DWORD g_errorlevel;      // exit code of the last child
 bool g_echo = true;      // prompt and echo are shown
 
+void view_append(const char* s, size_t n);
+
 void write_bytes(HANDLE h, const char* s, size_t n) {
+  if (h == g_out || h == g_err) view_append(s, n);
   while (n > 0) {
     DWORD done = 0;
     DWORD part = n > 65536 ? 65536 : (DWORD)n;
@@ -56,6 +69,138 @@ void write_text(HANDLE h, const wchar_t* s) {
 
 void out(const wchar_t* s) { write_text(g_out, s); }
 void err(const wchar_t* s) { write_text(g_err, s); }
+
+// ---- The window ------------------------------------------------------------
+//
+// ReadFile on an anonymous pipe cannot be waited on together with window
+// messages, so the window has a thread of its own. It only shows text and
+// ends the process; the command processor's state stays on the main thread.
+
+const wchar_t kWindowClass[] = L"TavroPipeCmd";
+const wchar_t kWindowTitle[] = L"Tavro line-mode command processor";
+enum { kViewBytes = 16384, WM_VIEW_CHANGED = WM_APP + 1 };
+
+CRITICAL_SECTION g_view_lock;
+char g_view[kViewBytes];      // the end of what pipecmd itself wrote
+size_t g_view_len;
+HWND g_window, g_view_edit;
+volatile LONG g_view_posted;
+
+void view_append(const char* s, size_t n) {
+  if (!g_window) return;
+  EnterCriticalSection(&g_view_lock);
+  if (n >= kViewBytes) {
+    s += n - kViewBytes / 2;
+    n = kViewBytes / 2;
+  }
+  if (g_view_len + n > kViewBytes) {
+    size_t drop = g_view_len + n - kViewBytes / 2;
+    if (drop > g_view_len) drop = g_view_len;
+    memmove(g_view, g_view + drop, g_view_len - drop);
+    g_view_len -= drop;
+  }
+  memcpy(g_view + g_view_len, s, n);
+  g_view_len += n;
+  LeaveCriticalSection(&g_view_lock);
+  if (InterlockedExchange(&g_view_posted, 1) == 0)
+    PostMessageW(g_window, WM_VIEW_CHANGED, 0, 0);
+}
+
+void show_view() {
+  static wchar_t text[kViewBytes + 1];
+  InterlockedExchange(&g_view_posted, 0);
+  EnterCriticalSection(&g_view_lock);
+  int n = MultiByteToWideChar(g_codepage, 0, g_view, (int)g_view_len, text, kViewBytes);
+  LeaveCriticalSection(&g_view_lock);
+  text[n > 0 ? n : 0] = 0;
+  SetWindowTextW(g_view_edit, text);
+  SendMessageW(g_view_edit, EM_SETSEL, (WPARAM)-1, -1);
+  SendMessageW(g_view_edit, EM_SCROLLCARET, 0, 0);
+}
+
+// Ends this process and everything it started: the job holds them all; without
+// one, at least the command running now goes.
+void end_everything() {
+  if (g_job) TerminateJobObject(g_job, 1);
+  if (g_child) TerminateProcess(g_child, 1);
+  ExitProcess(1);
+}
+
+LRESULT CALLBACK window_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+  switch (msg) {
+    case WM_CREATE:
+      g_view_edit = CreateWindowExW(
+          0, L"EDIT", L"",
+          WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL,
+          0, 0, 0, 0, w, nullptr, GetModuleHandleW(nullptr), nullptr);
+      SendMessageW(g_view_edit, WM_SETFONT, (WPARAM)GetStockObject(ANSI_FIXED_FONT), 0);
+      return 0;
+    case WM_SIZE:
+      MoveWindow(g_view_edit, 0, 0, LOWORD(lp), HIWORD(lp), TRUE);
+      return 0;
+    case WM_VIEW_CHANGED:
+      show_view();
+      return 0;
+    case WM_CLOSE:
+      end_everything();
+      return 0;
+  }
+  return DefWindowProcW(w, msg, wp, lp);
+}
+
+DWORD WINAPI window_thread(LPVOID ready) {
+  WNDCLASSW wc;
+  ZeroMemory(&wc, sizeof wc);
+  wc.lpfnWndProc = window_proc;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+  wc.hbrBackground = (HBRUSH)(COLOR_WINDOW + 1);
+  wc.lpszClassName = kWindowClass;
+  HWND w = nullptr;
+  if (RegisterClassW(&wc))
+    w = CreateWindowExW(0, kWindowClass, kWindowTitle, WS_OVERLAPPEDWINDOW,
+                        CW_USEDEFAULT, CW_USEDEFAULT, 640, 400, nullptr, nullptr,
+                        wc.hInstance, nullptr);
+  g_window = w;
+  SetEvent((HANDLE)ready);
+  if (!w) return 1;
+  MSG msg;
+  while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+  return 0;
+}
+
+void open_window() {
+  InitializeCriticalSection(&g_view_lock);
+  HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  if (!ready) return;
+  HANDLE thread = CreateThread(nullptr, 0, window_thread, ready, 0, nullptr);
+  if (thread) {
+    WaitForSingleObject(ready, 10000);
+    CloseHandle(thread);
+  }
+  CloseHandle(ready);
+}
+
+// A job that ends every process in it once its last handle goes (this process
+// ending in any way) and lets start's children leave it.
+void enter_job() {
+  HANDLE job = CreateJobObjectW(nullptr, nullptr);
+  if (!job) return;
+  JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits;
+  ZeroMemory(&limits, sizeof limits);
+  limits.BasicLimitInformation.LimitFlags =
+      JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE | JOB_OBJECT_LIMIT_BREAKAWAY_OK;
+  if (SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits,
+                              sizeof limits) &&
+      AssignProcessToJobObject(job, GetCurrentProcess())) {
+    g_job = job;
+    return;
+  }
+  CloseHandle(job);
+}
 
 void current_dir(wchar_t* buf, DWORD cap) {
   DWORD n = GetCurrentDirectoryW(cap, buf);
@@ -124,13 +269,34 @@ void print_prompt() {
   out(text);
 }
 
-// Runs one line in the platform's command processor with this process's
-// directory, environment and standard handles, and waits for it.
-void run_child(const wchar_t* line) {
-  static wchar_t cmdline[2 * kTextMax + MAX_PATH + 32];
-  wchar_t sysdir[MAX_PATH];
+void system_dir(wchar_t* sysdir) {
   UINT n = GetSystemDirectoryW(sysdir, MAX_PATH);
   if (n == 0 || n >= MAX_PATH) wcscpy(sysdir, L"C:\\Windows\\system32");
+}
+
+// The platform's more pages on the console even when its output is a pipe,
+// where nobody can answer it; this program's /more passes the text through.
+const wchar_t* with_own_more(const wchar_t* line) {
+  static wchar_t self[MAX_PATH + 16], replaced[kTextMax];
+  if (!self[0]) {
+    wchar_t path[MAX_PATH + 1];
+    DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) return line;
+    path[n] = 0;
+    _snwprintf(self, MAX_PATH + 15, L"\"%s\" /more", path);
+    self[MAX_PATH + 15] = 0;
+  }
+  return replace_more(line, self, replaced, kTextMax) ? replaced : line;
+}
+
+// Runs one line in the platform's command processor with this process's
+// directory, environment and standard handles, and waits for it. A line run
+// through start leaves the job: what it starts outlives this processor.
+void run_child(const wchar_t* line, bool leave_job = false) {
+  static wchar_t cmdline[2 * kTextMax + MAX_PATH + 32];
+  wchar_t sysdir[MAX_PATH];
+  system_dir(sysdir);
+  line = with_own_more(line);
   // /s keeps the line's own quotes as they are.
   int len = _snwprintf(cmdline, sizeof cmdline / sizeof cmdline[0] - 1,
                        L"\"%s\\cmd.exe\" /s /c \"%s\"", sysdir, line);
@@ -147,7 +313,8 @@ void run_child(const wchar_t* line) {
   si.hStdOutput = g_out;
   si.hStdError = g_err;
   PROCESS_INFORMATION pi;
-  if (!CreateProcessW(nullptr, cmdline, nullptr, nullptr, TRUE, 0, nullptr,
+  DWORD flags = leave_job && g_job ? CREATE_BREAKAWAY_FROM_JOB : 0;
+  if (!CreateProcessW(nullptr, cmdline, nullptr, nullptr, TRUE, flags, nullptr,
                       nullptr, &si, &pi)) {
     wchar_t msg[512];
     DWORD e = GetLastError();
@@ -158,10 +325,12 @@ void run_child(const wchar_t* line) {
     g_errorlevel = 1;
     return;
   }
+  g_child = pi.hProcess;
   WaitForSingleObject(pi.hProcess, INFINITE);
   DWORD code = 1;
   GetExitCodeProcess(pi.hProcess, &code);
   g_errorlevel = code;
+  g_child = nullptr;
   CloseHandle(pi.hThread);
   CloseHandle(pi.hProcess);
 }
@@ -350,10 +519,38 @@ void do_tasklist(unsigned long pid) {
   out(line);
 }
 
+// Lines for the platform's command processor keep their references: it
+// expands them itself, and a value holding "%OTHER%" must not be expanded
+// twice. Only the exit code of the last child is filled in, which the child
+// processor cannot know.
+long keep_reference(void*, const wchar_t* name, size_t name_len, wchar_t* value,
+                    size_t cap) {
+  static wchar_t key[kTextMax], probe[2];
+  if (name_len + 3 > cap || name_len >= kTextMax) return -1;
+  wmemcpy(key, name, name_len);
+  key[name_len] = 0;
+  bool defined = GetEnvironmentVariableW(key, probe, 2) > 0 ||
+                 GetLastError() != ERROR_ENVVAR_NOT_FOUND;
+  if (!defined && equal_nocase(key, L"ERRORLEVEL", 11))
+    return lookup_var(nullptr, name, name_len, value, cap);
+  // Names the child knows by itself count as defined: they close their pair.
+  static const wchar_t* const kDynamic[] = {L"CD", L"DATE", L"TIME", L"RANDOM",
+                                            L"CMDCMDLINE", L"CMDEXTVERSION"};
+  for (const wchar_t* d : kDynamic)
+    if (equal_nocase(key, d, wcslen(d) + 1)) defined = true;
+  if (!defined) return -1;
+  value[0] = L'%';
+  wmemcpy(value + 1, name, name_len);
+  value[name_len + 1] = L'%';
+  value[name_len + 2] = 0;
+  return (long)name_len + 2;
+}
+
 // Runs one line; returns false when it was exit, with the exit code.
 bool run_line(const wchar_t* raw, int* exit_code) {
-  static wchar_t buf[kTextMax];
-  if (!expand_vars(raw, buf, kTextMax, lookup_var, nullptr)) {
+  static wchar_t buf[kTextMax], child[kTextMax];
+  if (!expand_vars(raw, buf, kTextMax, lookup_var, nullptr) ||
+      !expand_vars(raw, child, kTextMax, keep_reference, nullptr)) {
     err(kTooLong);
     return true;
   }
@@ -361,16 +558,17 @@ bool run_line(const wchar_t* raw, int* exit_code) {
   if (args) {
     // Through the platform's start built-in, which does not wait for windows.
     static wchar_t start[kTextMax + 8];
-    _snwprintf(start, kTextMax + 7, L"start %s", args);
+    const wchar_t* child_args = start_arguments(child);
+    _snwprintf(start, kTextMax + 7, L"start %s", child_args ? child_args : args);
     start[kTextMax + 7] = 0;
-    run_child(start);
+    run_child(start, true);
     return true;
   }
   const wchar_t* line = skip_line_start(buf);
   if (!*line) return true;
   if (match_builtin(line, L"rem")) return true;
   if (has_operators(line)) {
-    run_child(buf);
+    run_child(child);
     return true;
   }
   unsigned long number = 0;
@@ -385,7 +583,7 @@ bool run_line(const wchar_t* raw, int* exit_code) {
              (args = match_builtin(line, L"chdir"))) {
     do_cd(args);
   } else if ((args = match_builtin(line, L"set"))) {
-    do_set(buf, args);
+    do_set(child, args);
   } else if ((args = match_builtin(line, L"prompt"))) {
     do_prompt(args);
   } else if ((args = match_builtin(line, L"chcp"))) {
@@ -397,7 +595,7 @@ bool run_line(const wchar_t* raw, int* exit_code) {
   } else if (parse_tasklist_pid(line, &number)) {
     do_tasklist(number);
   } else {
-    run_child(buf);
+    run_child(child);
   }
   return true;
 }
@@ -420,12 +618,87 @@ void make_inheritable(HANDLE h) {
     SetHandleInformation(h, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
 }
 
+
+// /more: with a console to page on, the platform's more; otherwise the text
+// (the files named, else standard input) passes through unchanged.
+int more(const wchar_t* args) {
+  if (GetFileType(g_out) == FILE_TYPE_CHAR) {
+    static wchar_t line[kTextMax];
+    wchar_t sysdir[MAX_PATH];
+    system_dir(sysdir);
+    _snwprintf(line, kTextMax - 1, L"\"%s\\more.com\" %s", sysdir, args);
+    line[kTextMax - 1] = 0;
+    STARTUPINFOW si;
+    ZeroMemory(&si, sizeof si);
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi;
+    if (!CreateProcessW(nullptr, line, nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi))
+      return 1;
+    WaitForSingleObject(pi.hProcess, INFINITE);
+    DWORD code = 1;
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return (int)code;
+  }
+  static char bytes[65536];
+  auto copy = [](HANDLE from) {
+    DWORD got = 0;
+    while (ReadFile(from, bytes, sizeof bytes, &got, nullptr) && got > 0)
+      write_bytes(g_out, bytes, got);
+  };
+  int files = 0, code = 0;
+  int argc = 0;
+  wchar_t** argv = *args ? CommandLineToArgvW(args, &argc) : nullptr;
+  for (int i = 0; argv && i < argc; i++) {
+    if (argv[i][0] == L'/' || argv[i][0] == L'+') continue;  // paging options
+    files++;
+    HANDLE f = CreateFileW(argv[i], GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                           nullptr, OPEN_EXISTING, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE) {
+      err(L"Cannot access file ");
+      err(argv[i]);
+      err(L"\r\n");
+      code = 1;
+      continue;
+    }
+    copy(f);
+    CloseHandle(f);
+  }
+  if (argv) LocalFree(argv);
+  if (!files) copy(g_in);
+  return code;
+}
+
+// The command line after the program's name.
+const wchar_t* own_arguments() {
+  const wchar_t* p = GetCommandLineW();
+  if (*p == L'"') {
+    p++;
+    while (*p && *p != L'"') p++;
+    if (*p) p++;
+  } else {
+    while (*p && !is_blank_char(*p)) p++;
+  }
+  return p;
+}
+
 }  // namespace
 
 int main() {
   g_in = GetStdHandle(STD_INPUT_HANDLE);
   g_out = GetStdHandle(STD_OUTPUT_HANDLE);
   g_err = GetStdHandle(STD_ERROR_HANDLE);
+  g_codepage = GetConsoleOutputCP();
+  if (!g_codepage) g_codepage = GetOEMCP();
+  static wchar_t command[kTextMax];
+  InvocationKind kind;
+  if (!parse_invocation(own_arguments(), &kind, command, kTextMax)) {
+    err(kTooLong);
+    return 1;
+  }
+  if (kind == INVOKE_MORE) return more(command);
+
   make_inheritable(g_in);
   make_inheritable(g_out);
   make_inheritable(g_err);
@@ -435,14 +708,19 @@ int main() {
     HWND console = GetConsoleWindow();
     if (console) ShowWindow(console, SW_HIDE);
   }
-  g_codepage = GetConsoleOutputCP();
-  if (!g_codepage) g_codepage = GetOEMCP();
+  enter_job();
   remember_current_dir();
+  int exit_code = 0;
+  if (kind != INVOKE_INTERACTIVE) {
+    // As cmd /c and cmd /k: no banner, no echo of the command itself.
+    if (!run_line(command, &exit_code)) return exit_code;
+    if (kind == INVOKE_RUN_AND_EXIT) return (int)g_errorlevel;
+  }
+  open_window();
 
   static LineAssembler la;
   static wchar_t line[kTextMax];
-  int exit_code = 0;
-  write_bytes(g_out, kBanner, sizeof kBanner - 1);
+  if (kind == INVOKE_INTERACTIVE) write_bytes(g_out, kBanner, sizeof kBanner - 1);
   print_prompt();
   while (read_line(&la)) {
     if (g_echo) {

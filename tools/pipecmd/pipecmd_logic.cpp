@@ -383,3 +383,86 @@ bool parse_number(const wchar_t* s, unsigned long* value) {
   *value = v;
   return true;
 }
+
+// ---- Own command line ------------------------------------------------------
+
+bool parse_invocation(const wchar_t* args, InvocationKind* kind,
+                      wchar_t* command, size_t cap) {
+  *kind = INVOKE_INTERACTIVE;
+  if (cap == 0) return false;
+  command[0] = 0;
+  bool strip = false;
+  const wchar_t* p = skip_blanks(args);
+  while (*p == L'/') {
+    if (equal_nocase(p, L"/more", 5) && (!p[5] || is_blank_char(p[5]))) {
+      *kind = INVOKE_MORE;
+      p = skip_blanks(p + 5);
+      break;
+    }
+    wchar_t letter = upper_ascii(p[1]);
+    if (letter == L'C' || letter == L'K') {
+      *kind = letter == L'C' ? INVOKE_RUN_AND_EXIT : INVOKE_RUN_AND_STAY;
+      p = skip_blanks(p + 2);
+      break;
+    }
+    if (letter == L'S') strip = true;
+    p++;
+    while (*p && !is_blank_char(*p) && *p != L'/') p++;
+    p = skip_blanks(p);
+  }
+  if (*kind == INVOKE_INTERACTIVE) return true;
+  size_t n = wcslen(p);
+  while (n > 0 && is_blank_char(p[n - 1])) n--;
+  size_t quotes = 0;
+  for (size_t i = 0; i < n; i++) quotes += p[i] == L'"';
+  if (*kind != INVOKE_MORE && n > 0 && p[0] == L'"' && (strip || quotes != 2)) {
+    size_t last = n - 1;
+    while (last > 0 && p[last] != L'"') last--;
+    Out o;
+    out_init(&o, command, cap);
+    out_text(&o, p + 1, last > 0 ? last - 1 : n - 1);
+    if (last > 0) out_text(&o, p + last + 1, n - last - 1);
+    return !o.cut;
+  }
+  Out o;
+  out_init(&o, command, cap);
+  out_text(&o, p, n);
+  return !o.cut;
+}
+
+static bool is_more_word(const wchar_t* p, size_t* length) {
+  if (!equal_nocase(p, L"more", 4)) return false;
+  size_t n = 4;
+  if (equal_nocase(p + 4, L".com", 4) || equal_nocase(p + 4, L".exe", 4)) n = 8;
+  wchar_t c = p[n];
+  if (c && !is_blank_char(c) && !wcschr(L"<>|&)/", c)) return false;
+  *length = n;
+  return true;
+}
+
+bool replace_more(const wchar_t* line, const wchar_t* replacement, wchar_t* out,
+                  size_t cap) {
+  Out o;
+  out_init(&o, out, cap);
+  if (cap == 0) return false;
+  bool quoted = false, command_start = true;
+  for (size_t i = 0; line[i];) {
+    wchar_t c = line[i];
+    if (command_start && (is_blank_char(c) || c == L'@')) {
+      out_char(&o, line[i++]);
+      continue;
+    }
+    size_t length = 0;
+    if (command_start && !quoted && is_more_word(line + i, &length)) {
+      out_text(&o, replacement, wcslen(replacement));
+      i += length;
+      command_start = false;
+      continue;
+    }
+    command_start = false;
+    if (c == L'"') quoted = !quoted;
+    else if (!quoted && (c == L'|' || c == L'&' || c == L'(')) command_start = true;
+    out_char(&o, line[i++]);
+  }
+  return !o.cut;
+}

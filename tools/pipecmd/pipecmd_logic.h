@@ -149,3 +149,27 @@ EchoKind parse_echo(const wchar_t* args, const wchar_t** text);
 // Parses a decimal number after optional blanks; returns false when there is
 // none or anything but blanks follows.
 bool parse_number(const wchar_t* s, unsigned long* value);
+
+// ---- Own command line ------------------------------------------------------
+
+enum InvocationKind {
+  INVOKE_INTERACTIVE,  // no /c or /k: read lines from standard input
+  INVOKE_RUN_AND_EXIT, // /c COMMAND
+  INVOKE_RUN_AND_STAY, // /k COMMAND, then read lines
+  INVOKE_MORE,         // /more [ARGS]: the pager stand-in, ARGS in *command
+};
+
+// Parses what follows the program's name on its command line, the way the
+// platform's command processor does: switches (/q /d /a /u /s /t:.. /e:..
+// /f:.. /v:.. in any case) up to /c or /k, whose rest is the command. With /s,
+// or when the command starts with a quote and holds other than two quotes,
+// the first and the last quote are removed. Returns false when the command
+// does not fit cap characters.
+bool parse_invocation(const wchar_t* args, InvocationKind* kind,
+                      wchar_t* command, size_t cap);
+
+// Replaces the command word "more" (also "more.com", "more.exe", any case)
+// of every command of the line (at its start and behind | & ( outside
+// quotes) with replacement. Returns false when the result does not fit.
+bool replace_more(const wchar_t* line, const wchar_t* replacement, wchar_t* out,
+                  size_t cap);

@@ -45,7 +45,7 @@ for title in "Tavro Help" "Running Tavro on Windows" "Running Tavro under Wine" 
              "Paging and pausing output" "Command lists and macros" "Slash commands" "Menus" \
              "Settings" "Files beside the program" \
              "TabWidth" "WordDelims" "HigherProirity" "CmdAndQuit" "pipecmd.exe" "Lucida Console" \
-             "Edit Macros..." "Pipe output thru" "/?"; do
+             "Edit Macros..." "Pipe output thru" "/?" "between the left and the right edge"; do
   if ! grep -qF -- "$title" "$work/dom.html"; then echo "help page: missing \"$title\"" >&2; missing=1; fi
 done
 # No scripts: the page must read the same with them off.

@@ -135,7 +135,7 @@ static void pipe_output_thru_more() {
     if (!stdout_read || !PeekNamedPipe(stdout_read, NULL, 0, NULL, &waiting, NULL) || !waiting) return;
     discard_mode = false;
     paging_mode = true;
-    lines_left = grid_lines - 1;
+    lines_left = pager_page_lines(grid_lines);
     SetWindowTextW(Prom, L"\u00bb");
 }
 
@@ -193,6 +193,7 @@ static void pid_for_cmd() {
 }
 
 static void apply_tab_stops() {
+    TabWidth = bounded_tab_width(TabWidth);   // also a width given with "/#"
     DWORD stop = (DWORD)(TabWidth * 4);   // 4 dialog units are one average character
     SendMessageW(Text, EM_SETTABSTOPS, 1, (LPARAM)&stop);
     InvalidateRect(Text, NULL, TRUE);
@@ -206,16 +207,25 @@ static int entry_number() {
 static void tab_width_command() {
     _snwprintf(shared_edit_buffer, EDIT_BUFFER_CHARS - 1, L"%d", TabWidth);
     if (!data_entry_dialog(L"&Enter Tab Width:")) return;
-    TabWidth = entry_number();
-    if (TabWidth < 0) TabWidth = 8;
+    TabWidth = bounded_tab_width(entry_number());
     apply_tab_stops();
 }
 
 static void code_page_command() {
     _snwprintf(shared_edit_buffer, EDIT_BUFFER_CHARS - 1, L"%d", CodePage);
     if (!data_entry_dialog(L"Code Page (0=ANSI,1=OEM,8=UTF8)")) return;
-    CodePage = entry_number();
-    if (CodePage == 8) CodePage = 65001;
+    int entered = entry_number();
+    if (entered == 8) entered = 65001;
+    if (!code_page_usable(entered)) {
+        // Taken, it would turn every command and every line of output into nothing.
+        wchar_t message[120];
+        _snwprintf(message, 119, L"Code page %d cannot be used on this system; the code page stays %d.", entered,
+                   CodePage);
+        message[119] = 0;
+        MessageBoxW(Main, message, L"Tavro: Code Page", MB_ICONERROR);
+        return;
+    }
+    CodePage = entered;
     derive_slave_code_page();
     char line[32];
     snprintf(line, sizeof line, "CHCP %d\r\n", slave_code_page);

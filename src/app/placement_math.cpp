@@ -12,8 +12,13 @@ static int read_decimal(const wchar_t* text) {
     for (int n = 0; text[i] >= L'0' && text[i] <= L'9' && n < GRID_ENTRY_MAX; i++, n++) {
         value = value * 10 + (text[i] - L'0');
     }
-    if (value > 0x7fffffff) value = 0x7fffffff;
+    if (value > WINDOW_EXTENT_MAX) value = WINDOW_EXTENT_MAX;
     return (int)(negative ? -value : value);
+}
+
+static long long bounded_extent(long long n) {
+    const long long most = WINDOW_EXTENT_MAX;
+    return n < 0 ? 0 : n > most ? most : n;
 }
 
 bool read_grid_entry(const wchar_t* columns_text, const wchar_t* lines_text, int* columns, int* lines) {
@@ -27,8 +32,11 @@ bool read_grid_entry(const wchar_t* columns_text, const wchar_t* lines_text, int
 void grid_window_size(int columns, int lines, int cell_width, int cell_height, int scroll_bar_width,
                       int frame_width, int window_width, int window_height, int pane_width, int pane_height,
                       int* width, int* height) {
-    *width = columns * cell_width + scroll_bar_width + 2 * frame_width + (window_width - pane_width);
-    *height = lines * cell_height + (window_height - pane_height);
+    long long w = (long long)columns * cell_width + scroll_bar_width + 2LL * frame_width +
+                  ((long long)window_width - pane_width);
+    long long h = (long long)lines * cell_height + ((long long)window_height - pane_height);
+    *width = (int)bounded_extent(w);
+    *height = (int)bounded_extent(h);
 }
 
 bool size_result_placement(int result, WindowRect* stored, const ScreenLayout* screen, WindowRect* target,

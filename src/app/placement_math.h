@@ -21,14 +21,19 @@ enum {
     GRID_MIN_COLUMNS = 10,
     GRID_MIN_LINES = 2,
     GRID_ENTRY_MAX = 14,   // characters read from each box of the size dialog
+    // No window is wider or taller than this many pixels, nor has more cells: entries and sizes
+    // are held to it, so that no product of them overflows.
+    WINDOW_EXTENT_MAX = 32767,
 };
 
-// The size dialog's entries read as decimal numbers (no digits read as 0). False when they
-// give fewer than 10 columns or 2 lines: the dialog then beeps and stays open.
+// The size dialog's entries read as decimal numbers (no digits read as 0), at most
+// WINDOW_EXTENT_MAX. False when they give fewer than 10 columns or 2 lines: the dialog then
+// beeps and stays open.
 bool read_grid_entry(const wchar_t* columns_text, const wchar_t* lines_text, int* columns, int* lines);
 
 // Outer window size that shows columns x lines cells: the pane's text area plus the scroll bar,
-// the frames, and whatever the window adds around the pane (window size minus pane size).
+// the frames, and whatever the window adds around the pane (window size minus pane size); each
+// held between 0 and WINDOW_EXTENT_MAX.
 void grid_window_size(int columns, int lines, int cell_width, int cell_height, int scroll_bar_width,
                       int frame_width, int window_width, int window_height, int pane_width, int pane_height,
                       int* width, int* height);

@@ -5,12 +5,20 @@
 
 static bool f2_pending, f4_pending;
 
+// The characters go to the control itself, not through the input line's own procedure: they are
+// the program's, so they must not answer a pending F2 or F4, the paused output or the waiting
+// pager the way a key the user types does.
 void insert_as_typed(const wchar_t* text) {
+    if (!*text) return;
+    activation_flag = false;
+    reset_f8_caret_mark();
     for (; *text; text++) {
         // A control character from an old entry goes in as text: typed, it would be a key.
         if ((unsigned)*text < 32) {
             wchar_t one[2] = {*text, 0};
             SendMessageW(Edit, EM_REPLACESEL, TRUE, (LPARAM)one);
+        } else if (edit_previous_proc) {
+            CallWindowProcW(edit_previous_proc, Edit, WM_CHAR, *text, 0);
         } else {
             SendMessageW(Edit, WM_CHAR, *text, 0);
         }

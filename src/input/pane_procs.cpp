@@ -45,17 +45,29 @@ static void show_right_click_menu(LPARAM lparam) {
     activation_flag = false;
 }
 
+// The text around the clicked word is read, not the pane from its start: a pane may hold more
+// than one read takes, and the word clicked near its end must still be the one selected.
+enum { WORD_WINDOW_CHARS = PANE_COPY_CHARS };
+
 static void select_word_at_double_click() {
     double_click_mark = false;
     if (key_down(VK_MENU)) return;   // Alt keeps the control's own word
-    static wchar_t text[PANE_COPY_CHARS];
-    int length = read_window_text(Text, text, PANE_COPY_CHARS);
-    if (length < 0) length = 0;
+    static wchar_t text[WORD_WINDOW_CHARS];
     CHARRANGE range = pane_selection();
-    long p = range.cpMin, q = range.cpMax;
-    select_word(text, (size_t)length, WordDelims, &p, &q, key_down(VK_SHIFT), before_double_click.cpMin,
-                before_double_click.cpMax);
-    CHARRANGE chosen = {p, q};
+    long from = range.cpMin - WORD_WINDOW_CHARS / 2;
+    if (from < 0) from = 0;
+    TEXTRANGEW window;
+    window.chrg.cpMin = from;
+    window.chrg.cpMax = from + WORD_WINDOW_CHARS - 1;
+    window.lpstrText = text;
+    LRESULT length = SendMessageW(Text, EM_GETTEXTRANGE, 0, (LPARAM)&window);
+    if (length < 0) length = 0;
+    if (length > WORD_WINDOW_CHARS - 1) length = WORD_WINDOW_CHARS - 1;
+    text[length] = 0;
+    long p = range.cpMin - from, q = range.cpMax - from;
+    select_word(text, (size_t)length, WordDelims, &p, &q, key_down(VK_SHIFT), before_double_click.cpMin - from,
+                before_double_click.cpMax - from);
+    CHARRANGE chosen = {p + from, q + from};
     SendMessageW(Text, EM_EXSETSEL, 0, (LPARAM)&chosen);
 }
 

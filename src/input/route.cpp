@@ -103,7 +103,7 @@ void route_to_slave() {
         start_marker_pending = true;
     }
     paging_mode = pipes_into_more(command_buffer);
-    if (paging_mode) lines_left = grid_lines - 1;
+    if (paging_mode) lines_left = pager_page_lines(grid_lines);
     SetWindowTextW(Prom, paging_mode ? L"\u00bb" : L">");
     // The buffer holds at most 2047 characters; its two spare places take the line end.
     size_t length = wcslen(command_buffer);

@@ -162,6 +162,8 @@ PauseAnswer pause_answer(bool output_paused, wchar_t c) {
     return (output_paused && c != 19) ? PAUSE_RESUME_AND_CONSUME : PAUSE_NOT_PAUSED;
 }
 
+int pager_page_lines(int grid_lines) { return grid_lines > 2 ? grid_lines - 1 : 1; }
+
 PagerAnswer pager_answer(bool paging_mode, int lines_left, int grid_lines, wchar_t c) {
     PagerAnswer answer = {};
     if (!paging_mode || lines_left != 0) return answer;
@@ -173,6 +175,6 @@ PagerAnswer pager_answer(bool paging_mode, int lines_left, int grid_lines, wchar
     }
     answer.end_paging = lower == L'f';
     answer.read = true;
-    answer.lines_left = (c == 13 && !answer.end_paging) ? 1 : grid_lines - 1;
+    answer.lines_left = (c == 13 && !answer.end_paging) ? 1 : pager_page_lines(grid_lines);
     return answer;
 }

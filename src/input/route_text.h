@@ -56,3 +56,6 @@ struct PagerAnswer {
     int lines_left;
 };
 PagerAnswer pager_answer(bool paging_mode, int lines_left, int grid_lines, wchar_t c);
+// Lines of one page: the grid's lines less the one the pager's stop leaves, but at least one, so
+// that a pane of one line (or none) still pages on.
+int pager_page_lines(int grid_lines);

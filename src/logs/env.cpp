@@ -10,7 +10,10 @@
 #include <richedit.h>
 #include <share.h>
 
-enum { SYNC_TRIES = 10, SYNC_TRY_PAUSE_MS = 100 };
+// The listing is looked for every 100 ms. A slave that has not taken the command within a second
+// is busy with something else; once it has taken it, or has the listing open, it is running the
+// batch and gets a few seconds to finish.
+enum { SYNC_TRY_PAUSE_MS = 100, SYNC_START_MS = 1000, SYNC_WRITE_MS = 5000, DROPPED_NAMES_CHARS = 300 };
 
 static int get_variable(void*, const wchar_t* name, wchar_t* buffer, int capacity) {
     buffer[0] = 0;
@@ -21,19 +24,49 @@ static void set_variable(void*, const wchar_t* name, const wchar_t* value) {
     SetEnvironmentVariableW(name, value);
 }
 
-int apply_environment_listing(FILE* listing) {
+// Adds a name to the list of dropped lines, as far as it fits.
+static void note_dropped(wchar_t* dropped, int capacity, const wchar_t* name) {
+    if (!dropped || capacity <= 0 || !name[0]) return;
+    int used = (int)wcslen(dropped);
+    _snwprintf(dropped + used, capacity - 1 - used, used ? L", %s" : L"%s", name);
+    dropped[capacity - 1] = 0;
+}
+
+int apply_environment_listing(FILE* listing, wchar_t* dropped, int dropped_capacity) {
     static char bytes[ENV_LINE_MAX + 1];
     static wchar_t line[ENV_LINE_MAX + 1];
     EnvironmentAccess env = {NULL, get_variable, set_variable};
+    if (dropped && dropped_capacity > 0) dropped[0] = 0;
     int changed = 0;
-    while (fgets(bytes, sizeof bytes, listing)) {
+    bool too_long;
+    while (read_listing_line(listing, bytes, &too_long)) {
         // The slave writes the listing in its console code page, the one it was told with CHCP.
         int n = MultiByteToWideChar((UINT)slave_code_page, 0, bytes, -1, line, ENV_LINE_MAX + 1);
         if (n <= 0) continue;
         line[ENV_LINE_MAX] = 0;
+        if (too_long) {
+            // A value cut short (a long PATH) would break what depends on it: the old value stays.
+            wchar_t name[64];
+            listing_line_name(line, name, 64);
+            note_dropped(dropped, dropped_capacity, name);
+            continue;
+        }
         if (apply_listing_line(line, env)) changed++;
     }
     return changed;
+}
+
+// The slave has read everything sent to it: it is running the sync command, not something else.
+static bool slave_took_its_input() {
+    DWORD waiting = 0;
+    return stdin_read && PeekNamedPipe(stdin_read, NULL, 0, NULL, &waiting, NULL) && waiting == 0;
+}
+
+static void report_dropped(const wchar_t* names) {
+    set_output_colour(Text, SCF_SELECTION, ErrorText);
+    print_to_output_pane(L"\n\nNot copied, longer than %d characters: %s", ENV_LINE_MAX, names);
+    restore_normal_colour(Text, SCF_SELECTION);
+    print_prompt_imitation(true);
 }
 
 void sync_environments(bool line_end) {
@@ -45,17 +78,22 @@ void sync_environments(bool line_end) {
     DeleteFileW(env_data_name);
     send_to_slave(convert_for_slave(command));
     flush_slave_input();   // the listing can only appear once the whole line has gone
-    for (int i = 0; i < SYNC_TRIES; i++) {
+    for (int waited = SYNC_TRY_PAUSE_MS;; waited += SYNC_TRY_PAUSE_MS) {
         Sleep(SYNC_TRY_PAUSE_MS);
         // Only once the slave has closed the file may it be read: a listing opened while it is
         // still being written would lose the variables at its end. Sharing nothing, the open
         // fails while the slave still has the file.
         FILE* listing = _wfsopen(env_data_name, L"r", _SH_DENYRW);
         if (listing) {
-            apply_environment_listing(listing);
+            wchar_t dropped[DROPPED_NAMES_CHARS];
+            apply_environment_listing(listing, dropped, DROPPED_NAMES_CHARS);
             fclose(listing);
+            if (dropped[0]) report_dropped(dropped);
             return;
         }
+        if (waited >= SYNC_WRITE_MS) break;
+        bool on_its_way = GetFileAttributesW(env_data_name) != INVALID_FILE_ATTRIBUTES || slave_took_its_input();
+        if (waited >= SYNC_START_MS && !on_its_way) break;
     }
     set_output_colour(Text, SCF_SELECTION, ErrorText);
     print_to_output_pane(L"\n\nCannot update enviroment: can't read %s", env_data_name);

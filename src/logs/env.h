@@ -3,5 +3,6 @@
 #include <stdio.h>
 
 // Reads the listing (opened in text mode) to its end and applies every line; returns how many
-// variables were set.
-int apply_environment_listing(FILE* listing);
+// variables were set. A line too long to hold is dropped whole, never set cut short: the names
+// of such lines go into dropped (capacity characters, joined by ", "; may be null).
+int apply_environment_listing(FILE* listing, wchar_t* dropped = NULL, int dropped_capacity = 0);

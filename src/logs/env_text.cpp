@@ -1,4 +1,5 @@
 #include "logs/env_text.h"
+#include <string.h>
 
 static bool is_blank(wchar_t c) { return (unsigned)(c & 0xFFFF) <= 32; }
 
@@ -24,6 +25,29 @@ int build_sync_command(wchar_t* out, int capacity, const wchar_t* batch, const w
     if (line_end) n = append(out, capacity, n, L"\r\n");
     if (n < 0) out[0] = 0;
     return n;
+}
+
+bool read_listing_line(FILE* listing, char* line, bool* too_long) {
+    *too_long = false;
+    if (!fgets(line, ENV_LINE_MAX + 1, listing)) return false;
+    size_t n = strlen(line);
+    if (n < ENV_LINE_MAX || line[n - 1] == '\n') return true;
+    int c = getc(listing);
+    if (c == EOF || c == '\n') return true;   // exactly as long as a line may be
+    *too_long = true;
+    while (c != EOF && c != '\n') c = getc(listing);
+    return true;
+}
+
+void listing_line_name(const wchar_t* line, wchar_t* name, int capacity) {
+    if (capacity <= 0) return;
+    name[0] = 0;
+    const wchar_t* equals = wcschr(line, L'=');
+    if (!equals || equals == line) return;
+    int n = (int)(equals - line);
+    if (n > capacity - 1) n = capacity - 1;
+    wmemcpy(name, line, n);
+    name[n] = 0;
 }
 
 static bool is_letter(wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); }

@@ -1,12 +1,22 @@
 // Text side of environment sync: the command that makes the slave write its environment, and
 // the reading of that listing. No system headers beyond the C library.
 #pragma once
+#include <stdio.h>
 #include <wchar.h>
 
 enum {
     ENV_LINE_MAX = 8089,        // characters of one listing line; a longer one continues
     ENV_VALUE_CHARS = 8090,     // room for the current value when comparing
 };
+
+// One line of the listing into line (ENV_LINE_MAX + 1 bytes), its line end kept. A line longer
+// than ENV_LINE_MAX is read to its end and *too_long set: line then holds its start. False at the
+// end of the file.
+bool read_listing_line(FILE* listing, char* line, bool* too_long);
+
+// The name of a "name=value" line (the part before the first "="), cut to fit capacity; empty
+// when the line has no "=" or starts with one.
+void listing_line_name(const wchar_t* line, wchar_t* name, int capacity);
 
 // "batch" > "listing", with "\r\n" when asked. Both paths are quoted so that a folder name
 // with a blank still works. Returns the length, or -1 (out emptied) when it does not fit.

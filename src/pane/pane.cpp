@@ -128,9 +128,52 @@ static void release_paint(bool now) {
     }
 }
 
+// While a print rewrites the pane, what the pane holds, line ends as the control keeps them.
+static wchar_t shown[PANE_COPY_CHARS], wanted[PANE_COPY_CHARS];
+static int shown_length;
+
+static void begin_rewrite(const wchar_t* pane_text, int length) {
+    wmemcpy(shown, pane_text, length);
+    shown[length] = 0;
+    shown_length = length;
+}
+
+// Makes the pane hold text by replacing only the part that differs from what it shows: the rest
+// keeps its colours (error and bypass lines above a progress meter), and the written part takes
+// the colour of this print. Setting the whole text would leave every character in the control's
+// own default colour, black on a black background.
+static void rewrite_pane(const wchar_t* text, int length) {
+    int n = pane_line_ends(text, length, wanted, PANE_COPY_CHARS);
+    int from, old_end, new_end;
+    text_difference(shown, shown_length, wanted, n, &from, &old_end, &new_end);
+    if (from < old_end || from < new_end) {
+        wchar_t kept = wanted[new_end];
+        wanted[new_end] = 0;
+        SendMessageW(Text, EM_SETSEL, from, old_end);
+        SendMessageW(Text, EM_REPLACESEL, FALSE, (LPARAM)(wanted + from));
+        wanted[new_end] = kept;
+        if (new_end > from) {
+            CHARFORMATW format = pending_colour;
+            if (!colour_set) {
+                ZeroMemory(&format, sizeof format);
+                format.cbSize = sizeof format;
+                format.dwMask = CFM_COLOR;
+                format.crTextColor = ColorText;
+            }
+            SendMessageW(Text, EM_SETSEL, from, new_end);
+            SendMessageW(Text, EM_SETCHARFORMAT, SCF_SELECTION, (LPARAM)&format);
+        }
+        SendMessageW(Text, EM_SETSEL, (WPARAM)-1, -1);
+    }
+    wmemcpy(shown, wanted, n + 1);
+    shown_length = n;
+    // Should the control have taken some character otherwise, the next step starts from the truth.
+    if (pane_length() != shown_length) shown_length = read_window_text(Text, shown, PANE_COPY_CHARS);
+}
+
 // Each state of a line rewritten by bare carriage returns is shown.
 static void show_model(const PaneModel* model, void*) {
-    SetWindowTextW(Text, model->text);
+    rewrite_pane(model->text, model->length);
     scroll_to_bottom();
     release_paint(true);
     Sleep(1);
@@ -224,6 +267,7 @@ static void trim_pane(PaneCopy* copy, int added) {
 static int remove_split_marker(PaneCopy* copy, wchar_t* text, int length) {
     fetch(copy);
     if (copy->length + length >= PANE_COPY_CHARS) return length;
+    begin_rewrite(copy->text, copy->length);
     wmemcpy(copy->text + copy->length, text, length + 1);
     int at = find_marker_after_prompt(copy->text, sent_marker());
     if (at < 0) {
@@ -235,7 +279,7 @@ static int remove_split_marker(PaneCopy* copy, wchar_t* text, int length) {
     wmemmove(copy->text + at, copy->text + at + marker_length, joined - at - marker_length + 1);
     copy->length = joined - marker_length;
     start_marker_pending = false;
-    SetWindowTextW(Text, copy->text);
+    rewrite_pane(copy->text, copy->length);
     text[0] = 0;
     return 0;
 }
@@ -259,12 +303,15 @@ static void update_pane(wchar_t* text, int length) {
         if (start_marker_pending) length = remove_split_marker(&copy, text, length);
     }
     length = collapse_cr_runs(text, length);
-    if (has_bare_cr(text)) fetch(&copy);
+    if (has_bare_cr(text)) {
+        fetch(&copy);
+        begin_rewrite(copy.text, copy.length);
+    }
 
     PaneModel model = {copy.text, copy.length, PANE_COPY_CHARS, copy.length, false};
     const wchar_t* rest = apply_carriage_returns(&model, text, show_model, NULL);
     if (rest) append_coloured(rest);
-    else SetWindowTextW(Text, model.text);
+    else rewrite_pane(model.text, model.length);
     scroll_to_bottom();
     release_paint(false);
 }

@@ -186,6 +186,27 @@ const wchar_t* apply_carriage_returns(PaneModel* model, const wchar_t* text,
     return 0;
 }
 
+int pane_line_ends(const wchar_t* text, int length, wchar_t* out, int capacity) {
+    int n = 0;
+    for (int i = 0; i < length && n < capacity - 1; i++) {
+        if (text[i] == 10 && i > 0 && text[i - 1] == 13) continue;   // the "\r" before it stands for both
+        out[n++] = text[i] == 10 ? 13 : text[i];
+    }
+    if (capacity > 0) out[n] = 0;
+    return n;
+}
+
+void text_difference(const wchar_t* old_text, int old_length, const wchar_t* new_text, int new_length, int* from,
+                     int* old_end, int* new_end) {
+    int start = 0;
+    while (start < old_length && start < new_length && old_text[start] == new_text[start]) start++;
+    int a = old_length, b = new_length;
+    while (a > start && b > start && old_text[a - 1] == new_text[b - 1]) a--, b--;
+    *from = start;
+    *old_end = a;
+    *new_end = b;
+}
+
 static void terminate_at(wchar_t* text, int capacity, int length) {
     if (capacity <= 0) return;
     text[length < capacity ? length : capacity - 1] = 0;

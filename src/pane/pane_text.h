@@ -72,6 +72,15 @@ void overwrite_finish(PaneModel* model, const wchar_t* rest);
 const wchar_t* apply_carriage_returns(PaneModel* model, const wchar_t* text,
                                       void (*show)(const PaneModel* model, void* context), void* context);
 
+// The text as the rich-edit control holds it: each "\r\n" and each lone "\n" become one "\r".
+// Cut to capacity - 1 characters; returns the length written.
+int pane_line_ends(const wchar_t* text, int length, wchar_t* out, int capacity);
+
+// The part in which two texts differ: they share their first *from characters, and their ends
+// from *old_end and *new_end on; the shared end never reaches into the shared start.
+void text_difference(const wchar_t* old_text, int old_length, const wchar_t* new_text, int new_length, int* from,
+                     int* old_end, int* new_end);
+
 // Appends text to the model, cut at its capacity.
 void model_append(PaneModel* model, const wchar_t* text, int length);
 

@@ -3,6 +3,7 @@
 #include "settings/settings.h"
 #include "app/app.h"
 #include <stdlib.h>
+#include <string.h>
 
 static const wchar_t PROGRAM_VERSION[] = L"2.2";
 static const wchar_t DEFAULT_NAME[] = L"Lucida Console";
@@ -14,7 +15,9 @@ enum {
     READ_LIMIT_BYTES = 16 << 20,   // a settings file is a few kilobytes; anything past this is garbage
     INITIAL_SLAVE_CODE_PAGE = 1252,
     WRITE_CHUNK_BYTES = 1024,
+    UTF8_MARK_BYTES = 3,
 };
+static const char UTF8_MARK[] = "\xEF\xBB\xBF";
 
 wchar_t Version[VERSION_MAX + 1] = L"2.2";
 int Uses = 0, Top = 0, Height = 850, Left = 400, Width = 1000, CodePage = 0;
@@ -83,6 +86,22 @@ void derive_slave_code_page() {
         slave_code_page = (int)GetOEMCP();
     else
         slave_code_page = CodePage;
+}
+
+bool code_page_usable(int code_page) {
+    if (code_page == CP_ACP || code_page == CP_OEMCP) return true;
+    if (code_page < 0 || !IsValidCodePage((UINT)code_page)) return false;
+    // The system may know a page and still not convert with it (UTF-16 as 1200 or 1201), or turn
+    // plain text into bytes the command processor cannot read: every command would be lost.
+    static const wchar_t sample[] = L"cd C:\\Tools> dir /w\r\n";
+    const int length = (int)(sizeof sample / sizeof sample[0]) - 1;
+    char bytes[64];
+    int n = WideCharToMultiByte((UINT)code_page, 0, sample, length, bytes, (int)sizeof bytes, NULL, NULL);
+    if (n != length) return false;
+    for (int i = 0; i < length; i++)
+        if ((unsigned char)bytes[i] != sample[i]) return false;
+    wchar_t back[64];
+    return MultiByteToWideChar((UINT)code_page, 0, bytes, n, back, 64) == length && wmemcmp(back, sample, length) == 0;
 }
 
 void set_command_list(wchar_t* list_buffer, const wchar_t* value) { normalise_command_list(list_buffer, value); }
@@ -160,7 +179,8 @@ static wchar_t* list_setting(SettingKey key) {
 static void apply_setting(void*, SettingKey key, const wchar_t* line, const wchar_t* value) {
     switch (setting_form(key)) {
     case FORM_NUMBER: {
-        int number = parse_setting_number(value);
+        int number = bounded_setting_number(key, parse_setting_number(value));
+        if (key == KEY_CODE_PAGE && !code_page_usable(number)) number = 0;   // the default: ANSI
         if (int* target = number_setting(key)) *target = number;
         if (COLORREF* colour = colour_setting(key)) *colour = (COLORREF)number;
         if (key == KEY_CODE_PAGE) derive_slave_code_page();
@@ -201,10 +221,19 @@ static wchar_t* load_file_text(const wchar_t* name, size_t* length, bool* opened
     }
     CloseHandle(file);
     if (!bytes) return NULL;
-    int chars = total ? MultiByteToWideChar(CP_ACP, 0, bytes, (int)total, NULL, 0) : 0;
+    // A file that starts with the UTF-8 byte-order mark is UTF-8 (one written with characters the
+    // ANSI code page lacks); any other file is in the ANSI code page.
+    UINT page = CP_ACP;
+    const char* from = bytes;
+    if (total >= UTF8_MARK_BYTES && memcmp(bytes, UTF8_MARK, UTF8_MARK_BYTES) == 0) {
+        page = CP_UTF8;
+        from += UTF8_MARK_BYTES;
+        total -= UTF8_MARK_BYTES;
+    }
+    int chars = total ? MultiByteToWideChar(page, 0, from, (int)total, NULL, 0) : 0;
     wchar_t* text = (wchar_t*)malloc(((size_t)chars + 1) * sizeof(wchar_t));
     if (text) {
-        if (chars) chars = MultiByteToWideChar(CP_ACP, 0, bytes, (int)total, text, chars);
+        if (chars) chars = MultiByteToWideChar(page, 0, from, (int)total, text, chars);
         text[chars] = 0;
         *length = (size_t)chars;
     }
@@ -271,14 +300,25 @@ static bool write_bytes(HANDLE handle, const char* bytes, DWORD count) {
     return WriteFile(handle, bytes, count, &written, NULL) && written == count;
 }
 
-// The text in the ANSI code page, each "\n" as CR LF. A character the code page lacks becomes
-// "?" rather than a near look-alike or a cut-off byte.
+// The text in the ANSI code page, each "\n" as CR LF, as the files have always been. A text with
+// a character the code page lacks (a log path in the folder of a user named with a Polish letter on
+// a Western system) is written as UTF-8 behind a byte-order mark instead, so that nothing turns into "?".
 static bool write_text(HANDLE handle, const wchar_t* text, size_t length) {
     static char bytes[SETTINGS_TEXT_MAX * 3];   // UTF-8 takes at most 3 bytes per UTF-16 unit
     if (length == 0) return true;
     if (length > SETTINGS_TEXT_MAX) return false;
-    DWORD flags = GetACP() == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
-    int count = WideCharToMultiByte(CP_ACP, flags, text, (int)length, bytes, (int)sizeof bytes, NULL, NULL);
+    int count = 0;
+    bool utf8 = GetACP() == CP_UTF8;
+    if (!utf8) {
+        BOOL lost = FALSE;
+        count = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, (int)length, bytes, (int)sizeof bytes, NULL,
+                                    &lost);
+        if (count <= 0 || lost) {
+            if (!write_bytes(handle, UTF8_MARK, UTF8_MARK_BYTES)) return false;
+            utf8 = true;
+        }
+    }
+    if (utf8) count = WideCharToMultiByte(CP_UTF8, 0, text, (int)length, bytes, (int)sizeof bytes, NULL, NULL);
     if (count <= 0) return false;
     char chunk[WRITE_CHUNK_BYTES + 1];
     DWORD used = 0;

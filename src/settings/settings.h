@@ -43,6 +43,8 @@ void read_command_file();
 void write_settings();         // only while save_enabled
 void write_command_file();
 void derive_slave_code_page();   // from CodePage: 0 -> GetACP, 1 and 65001 -> GetOEMCP, else itself
+// Whether the conversions to and from the slave's bytes work with this CodePage value.
+bool code_page_usable(int code_page);
 
 // Command lists: normalise a value into a list buffer (leading "," kept fixed).
 void set_command_list(wchar_t* list_buffer, const wchar_t* value);

@@ -142,6 +142,25 @@ int parse_setting_number(const wchar_t* value) {
     return magnitude > INT_MAX ? INT_MAX : (int)magnitude;
 }
 
+static int held(int value, int low, int high) { return value < low ? low : value > high ? high : value; }
+
+int bounded_tab_width(int tab_width) {
+    if (tab_width < 0) return TAB_WIDTH_DEFAULT;
+    return tab_width > TAB_WIDTH_MAX ? TAB_WIDTH_MAX : tab_width;
+}
+
+int bounded_setting_number(SettingKey key, int value) {
+    switch (key) {
+    case KEY_TOP:
+    case KEY_LEFT: return held(value, -WINDOW_COORD_MAX, WINDOW_COORD_MAX);
+    case KEY_WIDTH:
+    case KEY_HEIGHT: return held(value, 0, WINDOW_COORD_MAX);
+    case KEY_SIZE: return held(value, -FONT_SIZE_MAX, FONT_SIZE_MAX);
+    case KEY_TAB_WIDTH: return bounded_tab_width(value);
+    default: return value;
+    }
+}
+
 void copy_text_value(wchar_t* target, int limit, const wchar_t* value) {
     size_t n = wcslen(value);
     if (n > 0 && value[n - 1] == L'\n') n--;

@@ -248,6 +248,10 @@ TEST(DialogsTabWidth, ANegativeEntryStoresEight) {
     EXPECT_TRUE(properties_show(tavro, L"Tab Width = 5"));
     ASSERT_TRUE(enter_tab_width(tavro, L"5", L"-3"));
     EXPECT_TRUE(properties_show(tavro, L"Tab Width = 8"));
+    // A width whose tab stop in dialog units would overflow is held to 1000 characters.
+    ASSERT_TRUE(enter_tab_width(tavro, L"8", L"600000000"));
+    EXPECT_TRUE(properties_show(tavro, L"Tab Width = 1000"));
+    ASSERT_TRUE(enter_tab_width(tavro, L"1000", L"-3"));
     ASSERT_TRUE(tavro.close_window());
     std::string settings;
     ASSERT_TRUE(read_file(tavro.settings_path(), &settings));

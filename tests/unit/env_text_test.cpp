@@ -163,4 +163,38 @@ TEST(ApplyListing, RoundTripThroughARealListingFile) {
     SetEnvironmentVariableW(L"=Q:", NULL);
 }
 
+// A line longer than the listing's lines may be (a long PATH) is dropped whole and named: set
+// cut short, it would break the variable, and its remainder would become a variable of its own.
+TEST(ApplyListing, AnOverlongLineIsDroppedWholeAndNamed) {
+    wchar_t dir[MAX_PATH];
+    GetTempPathW(MAX_PATH, dir);
+    std::wstring path = std::wstring(dir) + L"tavro env long.dat";
+    std::string exact = "TAVRO_TEST_EXACT=";
+    exact += std::string(ENV_LINE_MAX - exact.size(), 'e');
+    std::string long_value = std::string(8084, 'p') + "X=junk";
+    FILE* f = _wfopen(path.c_str(), L"wb");
+    ASSERT_TRUE(f != nullptr);
+    fputs(("TAVRO_TEST_LONG=" + long_value + "\r\nTAVRO_TEST_AFTER=ok\r\n" + exact + "\r\n").c_str(), f);
+    fclose(f);
+    SetEnvironmentVariableW(L"TAVRO_TEST_LONG", L"old");
+
+    f = _wfopen(path.c_str(), L"r");
+    ASSERT_TRUE(f != nullptr);
+    wchar_t dropped[100];
+    EXPECT_EQ(2, apply_environment_listing(f, dropped, 100));
+    fclose(f);
+    EXPECT_STREQ(L"TAVRO_TEST_LONG", dropped);
+    bool exists;
+    EXPECT_EQ(L"old", variable(L"TAVRO_TEST_LONG", &exists));
+    EXPECT_EQ(L"ok", variable(L"TAVRO_TEST_AFTER", &exists));
+    wchar_t value[ENV_VALUE_CHARS];
+    EXPECT_EQ((DWORD)(ENV_LINE_MAX - 17), GetEnvironmentVariableW(L"TAVRO_TEST_EXACT", value, ENV_VALUE_CHARS));
+    variable((std::wstring(11, L'p') + L"X").c_str(), &exists);   // the remainder as a variable
+    EXPECT_FALSE(exists);
+
+    DeleteFileW(path.c_str());
+    for (const wchar_t* name : {L"TAVRO_TEST_LONG", L"TAVRO_TEST_AFTER", L"TAVRO_TEST_EXACT"})
+        SetEnvironmentVariableW(name, NULL);
+}
+
 }  // namespace

@@ -310,6 +310,17 @@ TEST_F(MainWindow, CodePageEntryOf8StoresUtf8AndTellsTheSlaveTheOemPage) {
     command(CMD_CODE_PAGE);
     EXPECT_EQ(CodePage, 0);
     EXPECT_EQ(sent(), "CHCP " + std::to_string(GetACP()) + "\r\n");
+    // A page the conversions cannot use would lose every command and every line of output.
+    for (const wchar_t* unusable : {L"1200", L"5"}) {
+        dialog_entry = unusable;
+        command(CMD_CODE_PAGE);
+        EXPECT_EQ(CodePage, 0);
+        EXPECT_EQ(sent(), "");
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0].caption, L"Tavro: Code Page");
+        EXPECT_NE(boxes[0].text.find(std::wstring(L"Code page ") + unusable + L" cannot be used"), std::wstring::npos);
+        boxes.clear();
+    }
     // Shift+Ctrl+C, in the input line or in the pane, opens the same entry.
     dialog_cancel = true;
     set_keys(true, true);
@@ -318,7 +329,7 @@ TEST_F(MainWindow, CodePageEntryOf8StoresUtf8AndTellsTheSlaveTheOemPage) {
     SendMessageW(Text, WM_CHAR, 3, 0);
     pump();
     set_keys(false, false);
-    EXPECT_EQ(dialog_prompts.size(), 4u);
+    EXPECT_EQ(dialog_prompts.size(), 6u);
     EXPECT_EQ(CodePage, 0);
     EXPECT_EQ(sent(), "");
     EXPECT_TRUE(boxes.empty());   // no interrupt question

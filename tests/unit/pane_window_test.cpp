@@ -5,6 +5,7 @@
 #include "app/app.h"
 #include "app/grid.h"
 #include "settings/settings.h"
+#include "input/input.h"
 #include <richedit.h>
 #include <gtest/gtest.h>
 #include <string>
@@ -164,6 +165,42 @@ TEST_F(PaneWindow, SelectionColourAppliesToAppendsUntilRestored) {
     EXPECT_EQ(colour_at(8), NORMAL);
 }
 
+// A line rewritten by carriage returns (a progress meter) leaves the colours of everything else
+// as they were; what the rewrite writes, and what comes after, take the colour then in force.
+TEST_F(PaneWindow, RewritingALineKeepsTheColoursAroundIt) {
+    const COLORREF GREEN = RGB(0, 200, 0);
+    print_to_output_pane(L"out\r\n");
+    set_output_colour(Text, SCF_SELECTION, RED);
+    print_to_output_pane(L"err\r\n");
+    set_output_colour(Text, SCF_SELECTION, GREEN);
+    print_to_output_pane(L"dir\r\n");
+    restore_normal_colour(Text, SCF_SELECTION);
+    print_to_output_pane(L"%s", L"step 10%\rstep 20%\r\n");
+    print_to_output_pane(L"after");
+    ASSERT_EQ(pane(), L"out\rerr\rdir\rstep 20%\rafter");
+    EXPECT_EQ(colour_at(0), NORMAL);
+    EXPECT_EQ(colour_at(4), RED);
+    EXPECT_EQ(colour_at(6), RED);
+    EXPECT_EQ(colour_at(8), GREEN);
+    EXPECT_EQ(colour_at(12), NORMAL);
+    EXPECT_EQ(colour_at(17), NORMAL);   // the rewritten "2"
+    EXPECT_EQ(colour_at(21), NORMAL);
+
+    // A meter on standard error: rewritten in the error colour, the lines above untouched.
+    set_output_colour(Text, SCF_SELECTION, RED);
+    print_to_output_pane(L"%s", L"\r\n 50%");
+    print_to_output_pane(L"%s", L"\r 90%");
+    restore_normal_colour(Text, SCF_SELECTION);
+    print_to_output_pane(L"%s", L"\r\nnext");
+    ASSERT_EQ(pane(), L"out\rerr\rdir\rstep 20%\rafter\r 90%\rnext");
+    EXPECT_EQ(colour_at(4), RED);
+    EXPECT_EQ(colour_at(8), GREEN);
+    EXPECT_EQ(colour_at(21), NORMAL);
+    EXPECT_EQ(colour_at(28), RED);   // " 90%"
+    EXPECT_EQ(colour_at(30), RED);
+    EXPECT_EQ(colour_at(33), NORMAL);
+}
+
 TEST_F(PaneWindow, TrimmingDropsOldestLinesAndKeepsColours) {
     std::wstring s;
     for (int i = 0; i < 159; i++) s += std::wstring(99, (wchar_t)(L'A' + i % 26)) + L"\r";
@@ -257,6 +294,26 @@ TEST_F(PaneWindow, StartMarkerElsewhereIsPrintedUnchanged) {
     start_marker_pending = false;
     print_to_output_pane(L"%s", L"==> C:\\>  sTaRT\tz");
     EXPECT_EQ(pane(), L"echo x sTaRT\ty\r==> C:\\>  sTaRT\tz");
+}
+
+// A double-click selects the clicked word also far down a pane longer than one read of it.
+TEST_F(PaneWindow, DoubleClickSelectsTheClickedWordInALongPane) {
+    std::wstring s;
+    for (int i = 0; i < 170; i++) s += std::wstring(99, (wchar_t)(L'a' + i % 26)) + L"\r";
+    s.replace(16300, 10, L" clicked! ");
+    set_pane(s);
+    WNDPROC saved_proc = text_previous_proc;
+    text_previous_proc = (WNDPROC)SetWindowLongPtrW(Text, GWLP_WNDPROC, (LONG_PTR)text_window_proc);
+    SendMessageW(Text, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(5, 5));
+    CHARRANGE control_word = {16303, 16305};   // as if the control had taken part of the word
+    SendMessageW(Text, EM_EXSETSEL, 0, (LPARAM)&control_word);
+    SendMessageW(Text, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+    CHARRANGE chosen = {};
+    SendMessageW(Text, EM_EXGETSEL, 0, (LPARAM)&chosen);
+    EXPECT_EQ(chosen.cpMin, 16301);
+    EXPECT_EQ(chosen.cpMax, 16308);   // "clicked", without the delimiter "!"
+    SetWindowLongPtrW(Text, GWLP_WNDPROC, (LONG_PTR)text_previous_proc);
+    text_previous_proc = saved_proc;
 }
 
 TEST_F(PaneWindow, RulerForTwentyFiveColumns) {

@@ -54,9 +54,14 @@ TEST(GridEntry, DecimalPrefixIsRead) {
     ASSERT_TRUE(read_grid_entry(L" 132x", L"50", &columns, &lines));
     EXPECT_EQ(columns, 132);
     EXPECT_EQ(lines, 50);
-    // Fourteen nines do not wrap round into a small or negative count.
-    ASSERT_TRUE(read_grid_entry(L"99999999999999", L"2", &columns, &lines));
-    EXPECT_GT(columns, 10);
+    // Fourteen nines do not wrap round into a small or negative count, nor into a small window.
+    for (const wchar_t* huge : {L"99999999999999", L"999999999"}) {
+        ASSERT_TRUE(read_grid_entry(huge, huge, &columns, &lines));
+        int width = 0, height = 0;
+        grid_window_size(columns, lines, 8, 16, 17, 4, 1000, 850, 990, 790, &width, &height);
+        EXPECT_GE(width, 1000) << (const wchar_t*)huge;
+        EXPECT_GE(height, 850);
+    }
 }
 
 TEST(GridWindowSize, AddsScrollBarFramesAndWhatTheWindowAddsAroundThePane) {

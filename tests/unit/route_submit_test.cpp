@@ -109,6 +109,9 @@ TEST_F(Submission, LinesReachTheSlaveAndSetPaging) {
     EXPECT_TRUE(paging_mode);
     EXPECT_EQ(lines_left, 29);
     EXPECT_EQ(text_of(Prom), L"\u00bb");
+    grid_lines = 1;   // a pane one line high still shows a line per page
+    submit(L"dir | more");
+    EXPECT_EQ(lines_left, 1);
     EXPECT_EQ(submit(L"dir"), "dir\r\n");
     EXPECT_FALSE(paging_mode);
     EXPECT_EQ(text_of(Prom), L">");
@@ -248,6 +251,46 @@ TEST_F(Submission, FWhileThePagerWaitsEndsPagingAndShowsTheRest) {
     EXPECT_EQ(text_of(Prom), L">");
     EXPECT_EQ(text_of(Edit), L"");   // the answer is not typed
     EXPECT_NE(pane().find(L"rest"), std::wstring::npos);
+}
+
+// What the editing keys and the history put into the line arrives whole: it does not answer a
+// pending F2 or F4, the pause or the pager, which only a key typed by the user answers.
+TEST_F(Submission, InsertedTextIsNotTakenForTypedKeys) {
+    auto key = [](WPARAM k) { SendMessageW(Edit, WM_KEYDOWN, k, 0); };
+    submit(L"older");
+    submit(L"echo hi");
+    key(VK_F2);
+    type_char(27);
+    key(VK_UP);
+    EXPECT_EQ(text_of(Edit), L"echo hi");
+    type_char(L'x');   // answers F2: nothing of "older" lies beyond the line's length
+    EXPECT_EQ(text_of(Edit), L"echo hi");
+
+    submit(L"abcdef");
+    key(VK_F4);
+    key(VK_F2);
+    type_char(L'e');
+    EXPECT_EQ(text_of(Edit), L"abcd");
+    SendMessageW(Edit, EM_SETSEL, 0, 0);
+    type_char(L'c');   // F4 was still armed
+    EXPECT_EQ(text_of(Edit), L"cd");
+
+    type_char(27);
+    type_char(19);
+    key(VK_UP);
+    EXPECT_EQ(text_of(Edit), L"abcdef");
+    EXPECT_TRUE(output_paused);
+    type_char(L'x');
+    EXPECT_FALSE(output_paused);
+    EXPECT_EQ(text_of(Edit), L"abcdef");
+
+    type_char(27);
+    paging_mode = true;
+    lines_left = 0;
+    key(VK_UP);
+    EXPECT_EQ(text_of(Edit), L"abcdef");
+    EXPECT_EQ(lines_left, 0);   // the pager still waits for the user
+    type_char(27);
 }
 
 }  // namespace

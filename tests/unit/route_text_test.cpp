@@ -138,6 +138,9 @@ TEST(PagerAndPause, WaitingPagerAnswers) {
     PagerAnswer space = pager_answer(true, 0, 40, L' ');
     EXPECT_TRUE(space.read);
     EXPECT_EQ(space.lines_left, 39);
+    // A pane of one line, or none yet, still pages on a line at a time.
+    EXPECT_EQ(pager_answer(true, 0, 1, L' ').lines_left, 1);
+    EXPECT_EQ(pager_answer(true, 0, 0, L' ').lines_left, 1);
 }
 
 TEST(PagerAndPause, PauseEndsOnAnyOtherCharacter) {

@@ -174,6 +174,34 @@ TEST_F(SettingsFile, SlaveCodePageFollowsCodePage) {
     EXPECT_EQ((int)GetOEMCP(), slave_code_page);
 }
 
+// A code page the conversions cannot use would make every command and every output line vanish.
+TEST_F(SettingsFile, UnusableCodePageFallsBackToAnsi) {
+    for (int page : {5, 9, 12, 1200, 1201}) {
+        EXPECT_FALSE(code_page_usable(page)) << page;
+        write_bytes(ini, "[Window]\r\nCodePage=" + std::to_string(page) + "\r\n");
+        read_settings();
+        EXPECT_EQ(0, CodePage) << page;
+        EXPECT_EQ((int)GetACP(), slave_code_page) << page;
+    }
+    for (int page : {0, 1, 437, 850, 1252, 65001}) EXPECT_TRUE(code_page_usable(page)) << page;
+}
+
+// Sizes, edges and the tab width end up in products and sums: held to what a screen can use.
+TEST_F(SettingsFile, NumbersForSizesAndTabsAreHeldToTheScreen) {
+    write_bytes(ini, "[Window]\r\nTop=-2147483648\r\nHeight=2147483647\r\nLeft=999999999\r\nWidth=-5\r\n"
+                     "[Fonts]\r\nSize=-2000000000\r\nTabWidth=-4\r\n");
+    read_settings();
+    EXPECT_EQ(-32767, Top);
+    EXPECT_EQ(32767, Height);
+    EXPECT_EQ(32767, Left);
+    EXPECT_EQ(0, Width);
+    EXPECT_EQ(-1000, Size);
+    EXPECT_EQ(8, TabWidth);
+    write_bytes(ini, "[Fonts]\r\nTabWidth=600000000\r\n");
+    read_settings();
+    EXPECT_EQ(1000, TabWidth);
+}
+
 TEST_F(SettingsFile, MacrosAreRenumberedAndCapped) {
     write_bytes(ing, "[Macros]\r\n0Macro=ll\tdir /w\r\n3Macro=nothing\r\n7Macro=cls2\tcls\r\n");
     read_command_file();
@@ -294,7 +322,7 @@ TEST_F(SettingsFile, GarbageAndHugeLinesDoNotHurt) {
 
     write_bytes(ini, "[Window]\r\nTop=" + std::string(1 << 20, '9') + "\r\nLeft=5\r\n");
     read_settings();
-    EXPECT_EQ(INT_MAX, Top);
+    EXPECT_EQ(WINDOW_COORD_MAX, Top);   // held to the screen
     EXPECT_EQ(5, Left);
 
     const char with_nul[] = "[Window]\r\nHeight=3\0\r\nWidth=4";
@@ -308,20 +336,40 @@ TEST_F(SettingsFile, GarbageAndHugeLinesDoNotHurt) {
     EXPECT_FALSE(first_run);
 }
 
-TEST_F(SettingsFile, CharactersAboveByteRangeAreNeverCutToAByte) {
+// A file the ANSI code page can hold stays in it; one with any other character is written as
+// UTF-8 behind a byte-order mark, and read back so, whole.
+TEST_F(SettingsFile, TextBeyondTheAnsiCodePageIsKeptAsUtf8) {
     if (GetACP() != 1252) GTEST_SKIP() << "expectations are for the Western ANSI code page";
-    // e-acute and the euro sign exist in the code page; Zhe does not and turns into "?".
-    wcscpy(Name, L"Caf\u00e9 \u20ac\u0416");
+    // e-acute and the euro sign exist in the code page.
+    wcscpy(Name, L"Caf\u00e9 \u20ac");
     write_settings();
     std::string bytes = read_bytes(ini);
-    EXPECT_NE(std::string::npos, bytes.find("\r\nName=Caf\xe9 \x80?\r\n"));
-    EXPECT_EQ(std::string::npos, bytes.find('\x16'));
+    EXPECT_EQ(0u, bytes.find("[Window]\r\n"));
+    EXPECT_NE(std::string::npos, bytes.find("\r\nName=Caf\xe9 \x80\r\n"));
+
+    // L-stroke and Zhe do not.
+    wcscpy(FileLog, L"C:\\Users\\\u0141ukasz\\x.log");
+    wcscpy(Name, L"Caf\u00e9 \u0416");
+    Top = 17;
+    write_settings();
+    bytes = read_bytes(ini);
+    EXPECT_EQ(0u, bytes.find("\xEF\xBB\xBF[Window]\r\nVersion=2.2\r\n"));
+    EXPECT_NE(std::string::npos, bytes.find("\r\nFileLog=C:\\Users\\\xC5\x81ukasz\\x.log\r\n"));
+    EXPECT_NE(std::string::npos, bytes.find("\r\nName=Caf\xC3\xA9 \xD0\x96\r\n"));
+    set_settings_defaults(TEXT_COLOUR, WINDOW_COLOUR);
     read_settings();
-    EXPECT_STREQ(L"Caf\u00e9 \u20ac?", Name);
+    EXPECT_EQ(17, Top);   // the mark does not hide the first section
+    EXPECT_STREQ(L"C:\\Users\\\u0141ukasz\\x.log", FileLog);
+    EXPECT_STREQ(L"Caf\u00e9 \u0416", Name);
 
     ASSERT_TRUE(add_macro(L"\u00fc", L"echo \u0100"));
     write_command_file();
-    EXPECT_NE(std::string::npos, read_bytes(ing).find("0Macro=\xfc\techo ?\r\n"));
+    bytes = read_bytes(ing);
+    EXPECT_EQ(0u, bytes.find("\xEF\xBB\xBF[Cmd Commands]\r\n"));
+    clear_macros();
+    read_command_file();
+    ASSERT_EQ(1, macro_count());
+    EXPECT_STREQ(L"echo \u0100", macro_expansion(0));
 }
 
 TEST_F(SettingsFile, UnwritableTargetsKeepTheOldFiles) {

@@ -265,6 +265,60 @@ TEST(PipecmdExe, SlashCRunsTheCommandAndEnds) {
   EXPECT_EQ(r.out, "from-c\r\n");
 }
 
+struct WindowSearch {
+  DWORD pid;
+  HWND found;
+};
+
+BOOL CALLBACK match_window(HWND w, LPARAM lp) {
+  WindowSearch* s = (WindowSearch*)lp;
+  DWORD pid = 0;
+  wchar_t cls[32];
+  GetWindowThreadProcessId(w, &pid);
+  if (pid != s->pid || !GetClassNameW(w, cls, 32) || lstrcmpW(cls, L"TavroPipeCmd") != 0)
+    return TRUE;
+  s->found = w;
+  return FALSE;
+}
+
+// Tavro shows the slave's window minimized, as it does a console's. Left
+// minimized it has no client area and shows nothing, so it must come up
+// restored, with what pipecmd wrote, and go again when hidden.
+TEST(PipecmdExe, WindowShownMinimizedComesUpWithItsOutput) {
+  bool restored = false, hidden = false;
+  std::wstring text;
+  std::string state;
+  Result r = run_pipecmd([&](DWORD id) {
+    WindowSearch s = {id, nullptr};
+    for (int waited = 0; waited < 10000 && !s.found; waited += 50) {
+      EnumWindows(match_window, (LPARAM)&s);
+      if (!s.found) Sleep(50);
+    }
+    if (!s.found) return std::string("exit\r\n");
+    ShowWindow(s.found, SW_MINIMIZE);
+    HWND edit = GetWindow(s.found, GW_CHILD);
+    for (int waited = 0; waited < 10000 && !restored; waited += 50) {
+      Sleep(50);
+      RECT client = {};
+      GetClientRect(edit, &client);
+      static wchar_t buf[20000];
+      buf[0] = 0;
+      SendMessageW(edit, WM_GETTEXT, 20000, (LPARAM)buf);
+      text = buf;
+      state = std::string(IsIconic(s.found) ? "minimized, " : "") + "text area " +
+              std::to_string(client.right) + "x" + std::to_string(client.bottom);
+      restored = IsWindowVisible(s.found) && !IsIconic(s.found) && client.right > 100 &&
+                 client.bottom > 100 && text.find(L"[Version 1.0]") != std::wstring::npos;
+    }
+    ShowWindow(s.found, SW_HIDE);
+    hidden = !IsWindowVisible(s.found);
+    return std::string("exit\r\n");
+  });
+  ASSERT_TRUE(r.ended) << r.out;
+  EXPECT_TRUE(restored) << state << ", text:\n" << narrow(text);
+  EXPECT_TRUE(hidden);
+}
+
 std::set<DWORD> processes_named(const wchar_t* image) {
   std::set<DWORD> ids;
   HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);

@@ -78,7 +78,7 @@ void err(const wchar_t* s) { write_text(g_err, s); }
 
 const wchar_t kWindowClass[] = L"TavroPipeCmd";
 const wchar_t kWindowTitle[] = L"Tavro line-mode command processor";
-enum { kViewBytes = 16384, WM_VIEW_CHANGED = WM_APP + 1 };
+enum { kViewBytes = 16384, WM_VIEW_CHANGED = WM_APP + 1, kRestoreTimer = 1 };
 
 CRITICAL_SECTION g_view_lock;
 char g_view[kViewBytes];      // the end of what pipecmd itself wrote
@@ -140,6 +140,21 @@ LRESULT CALLBACK window_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
       return 0;
     case WM_VIEW_CHANGED:
       show_view();
+      return 0;
+    case WM_WINDOWPOSCHANGING:
+      // Tavro shows a command processor's window minimized. Minimized, this
+      // window has no client area, and without a window manager to iconify
+      // it X keeps it mapped unpainted, so a window shown minimized comes up
+      // restored. A slave being stopped is shown minimized and closed at once;
+      // a timer's message comes after the posted close, so that one ends
+      // without flashing up.
+      if ((((WINDOWPOS*)lp)->flags & SWP_SHOWWINDOW) && !IsWindowVisible(w))
+        SetTimer(w, kRestoreTimer, 250, nullptr);
+      break;
+    case WM_TIMER:
+      if (wp != kRestoreTimer) break;
+      KillTimer(w, kRestoreTimer);
+      if (IsWindowVisible(w) && IsIconic(w)) ShowWindow(w, SW_SHOWNOACTIVATE);
       return 0;
     case WM_CLOSE:
       end_everything();

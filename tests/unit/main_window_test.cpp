@@ -20,6 +20,7 @@
 #include "settings/settings.h"
 #include "slave/reader.h"
 #include "slave/slave.h"
+#include "window_checks.h"
 
 namespace {
 
@@ -181,28 +182,8 @@ protected:
         SetKeyboardState(keys);
     }
     void command(int id) { SendMessageW(Main, WM_COMMAND, id, 0); }
-    std::string sent() {
-        flush_slave_input();
-        DWORD pending = 0;
-        std::string bytes;
-        if (PeekNamedPipe(slave_in_read, nullptr, 0, nullptr, &pending, nullptr) && pending) {
-            bytes.resize(pending);
-            DWORD got = 0;
-            ReadFile(slave_in_read, &bytes[0], pending, &got, nullptr);
-            bytes.resize(got);
-        }
-        return bytes;
-    }
-    std::wstring text_of(HWND window) {
-        wchar_t text[600];
-        GetWindowTextW(window, text, 600);
-        return text;
-    }
-    std::wstring pane() {
-        wchar_t text[2048];
-        int n = read_window_text(Text, text, 2048);
-        return std::wstring(text, n > 0 ? n : 0);
-    }
+    std::string sent() { return bytes_sent(slave_in_read); }
+    std::wstring pane() { return pane_text_now(); }
     void select_in_pane(const std::wstring& text, long from, long to) {
         SetWindowTextW(Text, text.c_str());
         CHARRANGE range = {from, to};

@@ -8,6 +8,7 @@
 #include "input/input.h"
 #include <richedit.h>
 #include <gtest/gtest.h>
+#include "window_checks.h"
 #include <string>
 
 namespace {
@@ -60,25 +61,12 @@ protected:
         ASSERT_NE(Text, nullptr);
     }
 
-    std::wstring pane() {
-        static wchar_t buf[PANE_COPY_CHARS];
-        int n = read_window_text(Text, buf, PANE_COPY_CHARS);
-        return std::wstring(buf, n);
-    }
 
     void set_pane(const std::wstring& s) {
         SetWindowTextW(Text, s.c_str());
         set_output_colour(Text, SCF_ALL, NORMAL);
     }
 
-    COLORREF colour_at(int position) {
-        SendMessageW(Text, EM_SETSEL, position, position + 1);
-        CHARFORMATW format = {};
-        format.cbSize = sizeof format;
-        format.dwMask = CFM_COLOR;
-        SendMessageW(Text, EM_GETCHARFORMAT, SCF_SELECTION, (LPARAM)&format);
-        return format.crTextColor;
-    }
 
     void colour_range(int from, int to, COLORREF colour) {
         SendMessageW(Text, EM_SETSEL, from, to);
@@ -93,41 +81,41 @@ protected:
 TEST_F(PaneWindow, FormatsWideArgumentsAndPrintsPercentUnchanged) {
     print_to_output_pane(L"%s|%d ", L"abc", 5);
     print_to_output_pane(L"%s", L"100% done\r\n");
-    EXPECT_EQ(pane(), L"abc|5 100% done\r");
+    EXPECT_EQ(pane_text_now(), L"abc|5 100% done\r");
 }
 
 TEST_F(PaneWindow, TooLongTextIsCutAtTheBuffer) {
     std::wstring big(5000, L'q');
     print_to_output_pane(L"%s", big.c_str());
-    EXPECT_EQ(pane(), std::wstring(PANE_NEW_TEXT_CHARS - 1, L'q'));
+    EXPECT_EQ(pane_text_now(), std::wstring(PANE_NEW_TEXT_CHARS - 1, L'q'));
 }
 
 TEST_F(PaneWindow, CarriageReturnsOverwriteTheLastLine) {
     set_pane(L"first\rCopying 10%");
     print_to_output_pane(L"%s", L"\rCopying 20%");
-    EXPECT_EQ(pane(), L"first\rCopying 20%");
+    EXPECT_EQ(pane_text_now(), L"first\rCopying 20%");
     set_pane(L"hello");
     print_to_output_pane(L"%s", L"\rxy\r\nmore");
-    EXPECT_EQ(pane(), L"xyllo\rmore");
+    EXPECT_EQ(pane_text_now(), L"xyllo\rmore");
     set_pane(L"hello");
     print_to_output_pane(L"%s", L"\rxy\nmore");
-    EXPECT_EQ(pane(), L"xy\rmore");
+    EXPECT_EQ(pane_text_now(), L"xy\rmore");
     set_pane(L"prev\r");
     print_to_output_pane(L"%s", L"x\r\n 10%\r 20%");
-    EXPECT_EQ(pane(), L"prev\rx\r 20%");
+    EXPECT_EQ(pane_text_now(), L"prev\rx\r 20%");
     set_pane(L"");
     print_to_output_pane(L"%s", L"a\r\r\nb");
-    EXPECT_EQ(pane(), L"a\rb");
+    EXPECT_EQ(pane_text_now(), L"a\rb");
 }
 
 TEST_F(PaneWindow, BackspacesActOnlyInsideOnePrint) {
     set_pane(L"keep");
     print_to_output_pane(L"%s", L"ab\b\bc");
-    EXPECT_EQ(pane(), L"keepc");
+    EXPECT_EQ(pane_text_now(), L"keepc");
     print_to_output_pane(L"%s", L"a\b");
-    EXPECT_EQ(pane(), L"keepc");
+    EXPECT_EQ(pane_text_now(), L"keepc");
     print_to_output_pane(L"%s", L"\bX");
-    EXPECT_EQ(pane(), L"keepc\bX");
+    EXPECT_EQ(pane_text_now(), L"keepc\bX");
 }
 
 TEST_F(PaneWindow, OneBeepCountPerPrintWithBells) {
@@ -138,7 +126,7 @@ TEST_F(PaneWindow, OneBeepCountPerPrintWithBells) {
     EXPECT_EQ(beep_count, 1);
     for (int i = 0; i < 6; i++) print_to_output_pane(L"\a");
     EXPECT_EQ(beep_count, 7);
-    EXPECT_EQ(pane(), L"\a\a\aquiet\a\a\a\a\a\a");   // the bells stay in the text
+    EXPECT_EQ(pane_text_now(), L"\a\a\aquiet\a\a\a\a\a\a");   // the bells stay in the text
 }
 
 TEST_F(PaneWindow, EveryPrintRestartsThePollTimer) {
@@ -157,7 +145,7 @@ TEST_F(PaneWindow, SelectionColourAppliesToAppendsUntilRestored) {
     print_to_output_pane(L"err\r\n");
     restore_normal_colour(Text, SCF_SELECTION);
     print_to_output_pane(L"ok");
-    std::wstring p = pane();
+    std::wstring p = pane_text_now();
     ASSERT_EQ(p, L"out\rerr\rok");
     EXPECT_EQ(colour_at(0), NORMAL);
     EXPECT_EQ(colour_at(4), RED);
@@ -177,7 +165,7 @@ TEST_F(PaneWindow, RewritingALineKeepsTheColoursAroundIt) {
     restore_normal_colour(Text, SCF_SELECTION);
     print_to_output_pane(L"%s", L"step 10%\rstep 20%\r\n");
     print_to_output_pane(L"after");
-    ASSERT_EQ(pane(), L"out\rerr\rdir\rstep 20%\rafter");
+    ASSERT_EQ(pane_text_now(), L"out\rerr\rdir\rstep 20%\rafter");
     EXPECT_EQ(colour_at(0), NORMAL);
     EXPECT_EQ(colour_at(4), RED);
     EXPECT_EQ(colour_at(6), RED);
@@ -192,7 +180,7 @@ TEST_F(PaneWindow, RewritingALineKeepsTheColoursAroundIt) {
     print_to_output_pane(L"%s", L"\r 90%");
     restore_normal_colour(Text, SCF_SELECTION);
     print_to_output_pane(L"%s", L"\r\nnext");
-    ASSERT_EQ(pane(), L"out\rerr\rdir\rstep 20%\rafter\r 90%\rnext");
+    ASSERT_EQ(pane_text_now(), L"out\rerr\rdir\rstep 20%\rafter\r 90%\rnext");
     EXPECT_EQ(colour_at(4), RED);
     EXPECT_EQ(colour_at(8), GREEN);
     EXPECT_EQ(colour_at(21), NORMAL);
@@ -205,11 +193,11 @@ TEST_F(PaneWindow, TrimmingDropsOldestLinesAndKeepsColours) {
     std::wstring s;
     for (int i = 0; i < 159; i++) s += std::wstring(99, (wchar_t)(L'A' + i % 26)) + L"\r";
     set_pane(s);
-    ASSERT_EQ(pane().size(), 15900u);
+    ASSERT_EQ(pane_text_now().size(), 15900u);
     colour_range(15800, 15899, RED);   // the last line
     colour_range(200, 299, RED);       // the third line
     print_to_output_pane(L"%s", std::wstring(100, L'x').c_str());
-    std::wstring p = pane();
+    std::wstring p = pane_text_now();
     EXPECT_EQ(p.size(), 15900u);
     EXPECT_EQ(p.substr(0, 99), std::wstring(99, L'B'));
     EXPECT_EQ(colour_at(0), NORMAL);
@@ -224,9 +212,9 @@ TEST_F(PaneWindow, SizeBoundCountsThePaneAsSelectionsDo) {
     s += std::wstring(91, L'b');   // 15,891 characters
     set_pane(s);
     print_to_output_pane(L"%s", std::wstring(100, L'c').c_str());
-    EXPECT_EQ(pane().size(), 15991u);   // just below the bound: nothing removed
+    EXPECT_EQ(pane_text_now().size(), 15991u);   // just below the bound: nothing removed
     print_to_output_pane(L"c");
-    EXPECT_EQ(pane().size(), 15892u);   // one line gone
+    EXPECT_EQ(pane_text_now().size(), 15892u);   // one line gone
 }
 
 // Text put into the pane directly (echoes of commands that bypass the slave) can take it past
@@ -238,7 +226,7 @@ TEST_F(PaneWindow, APaneBeyondTheBoundIsTrimmedBelowIt) {
     GETTEXTLENGTHEX how = {GTL_NUMCHARS | GTL_PRECISE, 1200};
     ASSERT_EQ(SendMessageW(Text, EM_GETTEXTLENGTHEX, (WPARAM)&how, 0), 20000);
     print_to_output_pane(L"%s", std::wstring(100, L'x').c_str());
-    std::wstring p = pane();
+    std::wstring p = pane_text_now();
     EXPECT_EQ(p.size(), 15900u);
     EXPECT_EQ(p.substr(0, 99), std::wstring(99, (wchar_t)(L'A' + 42 % 26)));   // 42 lines gone
     EXPECT_EQ(p.substr(p.size() - 100), std::wstring(100, L'x'));
@@ -250,7 +238,7 @@ TEST_F(PaneWindow, ALineWithoutBreaksLosesAddedPlusSixteen) {
     for (int i = 0; i < 15000; i++) s += (wchar_t)(L'a' + i % 26);
     set_pane(s);
     print_to_output_pane(L"%s", std::wstring(1000, L'Z').c_str());
-    EXPECT_EQ(pane(), s.substr(1016) + std::wstring(1000, L'Z'));
+    EXPECT_EQ(pane_text_now(), s.substr(1016) + std::wstring(1000, L'Z'));
 }
 
 TEST_F(PaneWindow, StartMarkerIsRemovedFromTheEcho) {
@@ -259,20 +247,20 @@ TEST_F(PaneWindow, StartMarkerIsRemovedFromTheEcho) {
     EXPECT_TRUE(start_marker_pending);
     print_to_output_pane(L"%s", L" sTaRT\tnotepad\r\n");
     EXPECT_FALSE(start_marker_pending);
-    EXPECT_EQ(pane(), L"==> C:\\> notepad\r");
+    EXPECT_EQ(pane_text_now(), L"==> C:\\> notepad\r");
 
     set_pane(L"");
     start_marker_pending = true;
     print_to_output_pane(L"%s", L"==> C:\\>  sTaRT\tnotepad\r\n");
     EXPECT_FALSE(start_marker_pending);
-    EXPECT_EQ(pane(), L"==> C:\\> notepad\r");
+    EXPECT_EQ(pane_text_now(), L"==> C:\\> notepad\r");
 
     // Before a quoted program the marker carries start's empty title.
     set_pane(L"");
     start_marker_pending = start_marker_quoted = true;
     print_to_output_pane(L"%s", L"==> C:\\>  sTaRT\t\"\"\t\"C:\\My Apps\\app.exe\" x\r\n");
     EXPECT_FALSE(start_marker_pending);
-    EXPECT_EQ(pane(), L"==> C:\\> \"C:\\My Apps\\app.exe\" x\r");
+    EXPECT_EQ(pane_text_now(), L"==> C:\\> \"C:\\My Apps\\app.exe\" x\r");
     start_marker_quoted = false;
 }
 
@@ -283,17 +271,17 @@ TEST_F(PaneWindow, StartMarkerSplitBetweenTwoReads) {
     EXPECT_TRUE(start_marker_pending);
     print_to_output_pane(L"%s", L"RT\tnotepad\r\n");
     EXPECT_FALSE(start_marker_pending);
-    EXPECT_EQ(pane(), L"older line\r==> C:\\> notepad\r");
+    EXPECT_EQ(pane_text_now(), L"older line\r==> C:\\> notepad\r");
 }
 
 TEST_F(PaneWindow, StartMarkerElsewhereIsPrintedUnchanged) {
     start_marker_pending = true;
     print_to_output_pane(L"%s", L"echo x sTaRT\ty\r\n");
     EXPECT_TRUE(start_marker_pending);
-    EXPECT_EQ(pane(), L"echo x sTaRT\ty\r");
+    EXPECT_EQ(pane_text_now(), L"echo x sTaRT\ty\r");
     start_marker_pending = false;
     print_to_output_pane(L"%s", L"==> C:\\>  sTaRT\tz");
-    EXPECT_EQ(pane(), L"echo x sTaRT\ty\r==> C:\\>  sTaRT\tz");
+    EXPECT_EQ(pane_text_now(), L"echo x sTaRT\ty\r==> C:\\>  sTaRT\tz");
 }
 
 // A double-click selects the clicked word also far down a pane longer than one read of it.
@@ -319,7 +307,7 @@ TEST_F(PaneWindow, DoubleClickSelectsTheClickedWordInALongPane) {
 TEST_F(PaneWindow, RulerForTwentyFiveColumns) {
     grid_columns = 25;
     print_ruler();
-    EXPECT_EQ(pane(), L"\r         1         2\r1234567890123456789012345");
+    EXPECT_EQ(pane_text_now(), L"\r         1         2\r1234567890123456789012345");
 }
 
 TEST_F(PaneWindow, ReadWindowTextOfOtherWindowsAndSmallBuffers) {

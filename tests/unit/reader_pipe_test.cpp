@@ -9,6 +9,7 @@
 #include "app/commands.h"
 #include <richedit.h>
 #include <gtest/gtest.h>
+#include "window_checks.h"
 #include <string>
 
 namespace {
@@ -113,10 +114,6 @@ protected:
         wcscpy(base_title, saved_base);
     }
 
-    std::wstring pane() {
-        static wchar_t buf[PANE_COPY_CHARS];
-        return std::wstring(buf, read_window_text(Text, buf, PANE_COPY_CHARS));
-    }
 
     std::wstring window_text(HWND window) {
         wchar_t buf[400];
@@ -140,29 +137,21 @@ protected:
         }
     }
 
-    COLORREF colour_at(int position) {
-        SendMessageW(Text, EM_SETSEL, position, position + 1);
-        CHARFORMATW format = {};
-        format.cbSize = sizeof format;
-        format.dwMask = CFM_COLOR;
-        SendMessageW(Text, EM_GETCHARFORMAT, SCF_SELECTION, (LPARAM)&format);
-        return format.crTextColor;
-    }
 };
 
 TEST_F(ReaderPipes, CrLfSplitAcrossReadsIsOneLineBreak) {
     out.put("abc\r");
     read_slave_output(stdout_read);
-    EXPECT_EQ(pane(), L"abc");
+    EXPECT_EQ(pane_text_now(), L"abc");
     out.put("\ndef\r\n");
     read_slave_output(stdout_read);
-    EXPECT_EQ(pane(), L"abc\rdef\r");
+    EXPECT_EQ(pane_text_now(), L"abc\rdef\r");
     // A run of carriage returns waits whole: "\r\r\n" is one line break however it is split.
     out.put("ghi\r\r");
     read_slave_output(stdout_read);
     out.put("\njkl\r\n");
     read_slave_output(stdout_read);
-    EXPECT_EQ(pane(), L"abc\rdef\rghi\rjkl\r");
+    EXPECT_EQ(pane_text_now(), L"abc\rdef\rghi\rjkl\r");
 }
 
 TEST_F(ReaderPipes, AnErrorLineBetweenACarriageReturnAndItsLineFeed) {
@@ -173,23 +162,23 @@ TEST_F(ReaderPipes, AnErrorLineBetweenACarriageReturnAndItsLineFeed) {
     read_errors();
     out.put("\nB\r\n");
     read_slave_output(stdout_read);
-    EXPECT_EQ(pane(), L"A\rE\rB\r");
+    EXPECT_EQ(pane_text_now(), L"A\rE\rB\r");
 }
 
 TEST_F(ReaderPipes, UnfinishedLineWaitsWhileMoreIsWaitingButNeverStalls) {
     out.put("A\r\n" + std::string(1017, 'P') + "Q\r\n");
     read_slave_output(stdout_read);
-    EXPECT_EQ(pane(), L"A");
+    EXPECT_EQ(pane_text_now(), L"A");
     read_slave_output(stdout_read);   // a full read of one line break and one line: printed
-    EXPECT_EQ(pane(), L"A\r" + std::wstring(1017, L'P') + L"Q");
+    EXPECT_EQ(pane_text_now(), L"A\r" + std::wstring(1017, L'P') + L"Q");
     drain_out();
-    EXPECT_EQ(pane(), L"A\r" + std::wstring(1017, L'P') + L"Q\r");
+    EXPECT_EQ(pane_text_now(), L"A\r" + std::wstring(1017, L'P') + L"Q\r");
 }
 
 TEST_F(ReaderPipes, QuestionWithoutLineEndIsPrintedAtOnce) {
     out.put("Delete (Y/N)? ");
     read_slave_output(stdout_read);
-    EXPECT_EQ(pane(), L"Delete (Y/N)? ");
+    EXPECT_EQ(pane_text_now(), L"Delete (Y/N)? ");
 }
 
 TEST_F(ReaderPipes, StandardErrorGetsALineOfItsOwnInItsColour) {
@@ -200,7 +189,7 @@ TEST_F(ReaderPipes, StandardErrorGetsALineOfItsOwnInItsColour) {
     read_errors();
     drain_out();
     std::wstring expected = L"A\rE\r" + std::wstring(1017, L'P') + L"Q\r";
-    ASSERT_EQ(pane(), expected);
+    ASSERT_EQ(pane_text_now(), expected);
     EXPECT_EQ(colour_at(0), NORMAL);
     EXPECT_EQ(colour_at(2), RED);
     EXPECT_EQ(colour_at(4), NORMAL);
@@ -212,10 +201,10 @@ TEST_F(ReaderPipes, ErrorsWaitingComeBeforeThePrompt) {
     out.put("dir\r\n\r\n==> C:\\> ");
     err.put("oops\r\n");
     read_slave_output(stdout_read);
-    EXPECT_EQ(pane(), L"dir\r");
+    EXPECT_EQ(pane_text_now(), L"dir\r");
     EXPECT_STREQ(held_prompt, L"\r\n==> C:\\> ");
     read_errors();
-    EXPECT_EQ(pane(), L"dir\roops\r\r==> C:\\> ");
+    EXPECT_EQ(pane_text_now(), L"dir\roops\r\r==> C:\\> ");
     EXPECT_EQ(held_prompt[0], 0);
 }
 
@@ -223,7 +212,7 @@ TEST_F(ReaderPipes, PromptIsNotHeldWithoutWaitingErrors) {
     HighlightErrs = 1;
     out.put("dir\r\n==> C:\\> ");
     read_slave_output(stdout_read);
-    EXPECT_EQ(pane(), L"dir\r==> C:\\> ");
+    EXPECT_EQ(pane_text_now(), L"dir\r==> C:\\> ");
     EXPECT_EQ(held_prompt[0], 0);
 }
 
@@ -235,7 +224,7 @@ TEST_F(ReaderPipes, OverlongLastLinesAreNotHeld) {
     wcscpy(tracked_directory, L"C:\\before");
     read_slave_output(stdout_read);
     EXPECT_EQ(held_prompt[0], 0);
-    EXPECT_EQ(pane(), L"x\r==> C:\\" + std::wstring(300, L'd') + L"> ");
+    EXPECT_EQ(pane_text_now(), L"x\r==> C:\\" + std::wstring(300, L'd') + L"> ");
     EXPECT_STREQ(tracked_directory, L"C:\\before");   // too long to follow
 }
 
@@ -301,17 +290,17 @@ TEST_F(ReaderPipes, PagingShows24Of30LinesThenWaits) {
     lines_left = 24;
     out.put(numbered_lines(1, 30));
     read_slave_output(stdout_read);
-    std::wstring p = pane();
+    std::wstring p = pane_text_now();
     EXPECT_EQ(line_breaks(p), 23);
     EXPECT_EQ(p.substr(p.size() - 3), L"L24");
     EXPECT_EQ(lines_left, 0);
     out.put("more\r\n");
     read_slave_output(stdout_read);   // waiting for a key: nothing is read
-    EXPECT_EQ(pane(), p);
+    EXPECT_EQ(pane_text_now(), p);
     EXPECT_EQ(out.waiting(), 6u);
     lines_left = 23;
     read_slave_output(stdout_read);
-    p = pane();
+    p = pane_text_now();
     EXPECT_EQ(p.substr(p.size() - 13), L"L29\rL30\rmore\r");
     EXPECT_TRUE(paging_mode);
 }
@@ -330,10 +319,10 @@ TEST_F(ReaderPipes, Utf8CharacterSplitBetweenReads) {
     CodePage = CP_UTF8;
     out.put("ab\xE2\x82");
     read_slave_output(stdout_read);
-    EXPECT_EQ(pane(), L"ab");
+    EXPECT_EQ(pane_text_now(), L"ab");
     out.put("\xAC" "cd");
     read_slave_output(stdout_read);
-    EXPECT_EQ(pane(), L"ab\x20AC" L"cd");
+    EXPECT_EQ(pane_text_now(), L"ab\x20AC" L"cd");
 }
 
 TEST_F(ReaderPipes, LongUtf8TypeShowsNoReplacementCharacters) {
@@ -348,9 +337,9 @@ TEST_F(ReaderPipes, LongUtf8TypeShowsNoReplacementCharacters) {
         written += (int)pending.size();
         pending.clear();
         drain_out();
-        ASSERT_EQ(pane().find(L'\xFFFD'), std::wstring::npos) << "after line " << i;
+        ASSERT_EQ(pane_text_now().find(L'\xFFFD'), std::wstring::npos) << "after line " << i;
     }
-    std::wstring p = pane();
+    std::wstring p = pane_text_now();
     std::wstring last = L"Zeile \x00C4\x00D6\x00DC \x20AC \xD834\xDD1E 10000\r";
     ASSERT_GE(p.size(), last.size());
     EXPECT_EQ(p.substr(p.size() - last.size()), last);
@@ -362,16 +351,16 @@ TEST_F(ReaderPipes, DoubleByteCharacterSplitBetweenReads) {
     CodePage = 932;
     out.put("a\x82");
     read_slave_output(stdout_read);
-    EXPECT_EQ(pane(), L"a");
+    EXPECT_EQ(pane_text_now(), L"a");
     out.put("\xA0" "b");
     read_slave_output(stdout_read);
-    EXPECT_EQ(pane(), L"a\x3042" L"b");
+    EXPECT_EQ(pane_text_now(), L"a\x3042" L"b");
 }
 
 TEST_F(ReaderPipes, NulByteEndsTheRead) {
     out.put(std::string("ab\0cd", 5));
     read_slave_output(stdout_read);
-    EXPECT_EQ(pane(), L"ab");
+    EXPECT_EQ(pane_text_now(), L"ab");
     EXPECT_EQ(out.waiting(), 0u);
 }
 
@@ -386,7 +375,7 @@ TEST_F(ReaderPipes, DiscardingDropsOutputAndAsksForAFreshPrompt) {
     }
     EXPECT_FALSE(discard_mode);
     EXPECT_FALSE(paging_mode);
-    EXPECT_EQ(pane(), L"");
+    EXPECT_EQ(pane_text_now(), L"");
     EXPECT_EQ(out.waiting(), 0u);
     ASSERT_GE(letters.size(), 3u);
     EXPECT_NE(letters[0], letters[1]);      // the prompt display alternates while discarding

@@ -9,6 +9,7 @@
 #include "settings/settings.h"
 #include "slave/reader.h"
 #include "slave/slave.h"
+#include "window_checks.h"
 #include <string>
 
 namespace {
@@ -62,36 +63,8 @@ protected:
         paging_mode = discard_mode = output_paused = false;
     }
 
-    std::string sent() {
-        flush_slave_input();
-        DWORD pending = 0;
-        std::string bytes;
-        if (PeekNamedPipe(slave_in_read, nullptr, 0, nullptr, &pending, nullptr) && pending) {
-            bytes.resize(pending);
-            DWORD got = 0;
-            ReadFile(slave_in_read, &bytes[0], pending, &got, nullptr);
-            bytes.resize(got);
-        }
-        return bytes;
-    }
-    std::wstring text_of(HWND window) {
-        wchar_t text[64];
-        GetWindowTextW(window, text, 64);
-        return text;
-    }
-    std::wstring pane() {
-        wchar_t text[512];
-        int n = read_window_text(Text, text, 512);
-        return std::wstring(text, n > 0 ? n : 0);
-    }
-    COLORREF colour_at(size_t position) {
-        SendMessageW(Text, EM_SETSEL, position, position + 1);
-        CHARFORMATW format = {};
-        format.cbSize = sizeof format;
-        format.dwMask = CFM_COLOR;
-        SendMessageW(Text, EM_GETCHARFORMAT, SCF_SELECTION, (LPARAM)&format);
-        return format.crTextColor;
-    }
+    std::string sent() { return bytes_sent(slave_in_read); }
+    std::wstring pane() { return pane_text_now(); }
     void type_char(wchar_t c) { SendMessageW(Edit, WM_CHAR, c, 0); }
     std::string submit(const wchar_t* line) {
         SetWindowTextW(Edit, line);

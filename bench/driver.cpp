@@ -603,6 +603,37 @@ void figure_latency(int runs) {
     add_row(row);
 }
 
+// Types up to count letters, one every 300 ms, timing each until the input line shows it; only
+// keystrokes answered while the load lasts (until over() holds) count.
+void time_keystrokes(Tavro& tavro, int count, const std::function<bool()>& over, std::vector<double>* samples) {
+    std::wstring typed;
+    for (int k = 0; k < count; k++) {
+        Sleep(300);
+        if (over()) break;
+        wchar_t c = (wchar_t)(L'a' + k);
+        double t0 = now_ms();
+        tavro.type_char(c);
+        typed.push_back(c);
+        if (!wait_until(tavro, [&] { return tavro.input_text() == typed; }, "the keystroke", WAIT_MS, 2)) break;
+        double t = now_ms() - t0;
+        if (over()) break;
+        samples->push_back(t);
+    }
+}
+
+void add_keystroke_row(const char* name, const char* figure, const std::vector<double>& samples,
+                       const char* remark) {
+    raw_samples(name, samples);
+    Row row;
+    row.figure = figure;
+    row.unit = "ms";
+    row.value = stats_of(samples);
+    row.target = "<= 150 ms";
+    row.verdict = samples.empty() ? "FAILED" : row.value.median <= 150 ? "met" : "MISSED";
+    row.remark = std::to_string(samples.size()) + remark;
+    add_row(row);
+}
+
 void figure_keystroke(int runs) {
     std::vector<double> samples;
     for (int r = 0; r < runs; r++) {
@@ -615,32 +646,11 @@ void figure_keystroke(int runs) {
         if (!wait_until(tavro, [&] { return tavro.pane_text().find(L"line 0000") != std::wstring::npos; },
                         "the flood's first line", 60000, 20))
             continue;
-        std::wstring typed;
-        for (int k = 0; k < 12; k++) {
-            Sleep(300);
-            if (flood_done(tavro)) break;
-            wchar_t c = (wchar_t)(L'a' + k);
-            double t0 = now_ms();
-            tavro.type_char(c);
-            typed.push_back(c);
-            if (!wait_until(tavro, [&] { return tavro.input_text() == typed; }, "the keystroke", WAIT_MS, 2)) break;
-            double t = now_ms() - t0;
-            // Only keystrokes answered while the flood was still printing count.
-            if (flood_done(tavro)) break;
-            samples.push_back(t);
-        }
+        time_keystrokes(tavro, 12, [&] { return flood_done(tavro); }, &samples);
         note("  keystroke run %d: %zu samples so far\n", r + 1, samples.size());
         // Closing ends the flood too: nothing more to measure in it.
     }
-    raw_samples("keystroke_ms", samples);
-    Row row;
-    row.figure = "keystroke under load";
-    row.unit = "ms";
-    row.value = stats_of(samples);
-    row.target = "<= 150 ms";
-    row.verdict = samples.empty() ? "FAILED" : row.value.median <= 150 ? "met" : "MISSED";
-    row.remark = std::to_string(samples.size()) + " keystrokes";
-    add_row(row);
+    add_keystroke_row("keystroke_ms", "keystroke under load", samples, " keystrokes");
 }
 
 // Keystrokes while a 2,000-character line goes out to the slave at 10 bytes every 50 ms (about
@@ -656,30 +666,11 @@ void figure_keystroke_sending(int runs) {
         tavro.press_enter();
         if (!wait_until(tavro, [&] { return tavro.input_text().empty(); }, "the line to be taken", WAIT_MS, 2)) continue;
         auto sent = [&] { return has_line(tavro.pane_text(), output); };
-        std::wstring typed;
-        for (int k = 0; k < 20; k++) {
-            Sleep(300);
-            if (sent()) break;
-            wchar_t c = (wchar_t)(L'a' + k);
-            double t0 = now_ms();
-            tavro.type_char(c);
-            typed.push_back(c);
-            if (!wait_until(tavro, [&] { return tavro.input_text() == typed; }, "the keystroke", WAIT_MS, 2)) break;
-            double t = now_ms() - t0;
-            if (sent()) break;
-            samples.push_back(t);
-        }
+        time_keystrokes(tavro, 20, sent, &samples);
         note("  keystroke while sending run %d: %zu samples so far\n", r + 1, samples.size());
     }
-    raw_samples("keystroke_sending_ms", samples);
-    Row row;
-    row.figure = "keystroke while sending";
-    row.unit = "ms";
-    row.value = stats_of(samples);
-    row.target = "<= 150 ms";
-    row.verdict = samples.empty() ? "FAILED" : row.value.median <= 150 ? "met" : "MISSED";
-    row.remark = std::to_string(samples.size()) + " keystrokes during a 2,000-character line";
-    add_row(row);
+    add_keystroke_row("keystroke_sending_ms", "keystroke while sending", samples,
+                      " keystrokes during a 2,000-character line");
 }
 
 void figure_idle(int runs, int seconds) {

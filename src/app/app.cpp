@@ -33,16 +33,6 @@ bool activation_flag;
 int focus_redirect;
 bool output_paused;
 
-bool is_nt_platform() {
-    // GetVersionExW is deprecated but still answers the platform id, which is all we ask.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-    OSVERSIONINFOW v = {};
-    v.dwOSVersionInfoSize = sizeof v;
-    return GetVersionExW(&v) && v.dwPlatformId == VER_PLATFORM_WIN32_NT;
-#pragma GCC diagnostic pop
-}
-
 void report_system_error(const wchar_t* prefix) {
     DWORD error = GetLastError();
     wchar_t* message = NULL;

@@ -165,10 +165,9 @@ HWND find_slave_console_window() {
 }
 
 void start_slave() {
-    // Inheritable handles with the creating user's default security. A null DACL would let
-    // anyone on the machine who finds the pipes read the slave's output or type into it, so
-    // NT gets the default descriptor as well as the older platforms.
-    // The same on every platform, so the platform is not asked.
+    // Inheritable handles with the creating user's default security, on every platform: a null
+    // DACL would let anyone on the machine who finds the pipes read the slave's output or type
+    // into it.
     SECURITY_ATTRIBUTES sa = {};
     sa.nLength = sizeof sa;
     sa.bInheritHandle = TRUE;

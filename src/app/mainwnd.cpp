@@ -207,8 +207,8 @@ static int entry_number() {
 static void tab_width_command() {
     _snwprintf(shared_edit_buffer, EDIT_BUFFER_CHARS - 1, L"%d", TabWidth);
     if (!data_entry_dialog(L"&Enter Tab Width:")) return;
-    TabWidth = bounded_tab_width(entry_number());
-    apply_tab_stops();
+    TabWidth = entry_number();
+    apply_tab_stops();   // holds the width to what the tab stops can take
 }
 
 static void code_page_command() {

@@ -152,9 +152,9 @@ int bounded_tab_width(int tab_width) {
 int bounded_setting_number(SettingKey key, int value) {
     switch (key) {
     case KEY_TOP:
-    case KEY_LEFT: return held(value, -WINDOW_COORD_MAX, WINDOW_COORD_MAX);
+    case KEY_LEFT: return held(value, -WINDOW_EXTENT_MAX, WINDOW_EXTENT_MAX);
     case KEY_WIDTH:
-    case KEY_HEIGHT: return held(value, 0, WINDOW_COORD_MAX);
+    case KEY_HEIGHT: return held(value, 0, WINDOW_EXTENT_MAX);
     case KEY_SIZE: return held(value, -FONT_SIZE_MAX, FONT_SIZE_MAX);
     case KEY_TAB_WIDTH: return bounded_tab_width(value);
     default: return value;

@@ -2,6 +2,7 @@
 // dispatch, number and text values, command lists, the macro store and the writer's text.
 // No system headers beyond the C library: this compiles on any platform.
 #pragma once
+#include "app/placement_math.h"
 #include <stddef.h>
 #include <wchar.h>
 
@@ -64,9 +65,9 @@ void parse_settings_text(const wchar_t* text, size_t length, SettingSink sink, v
 int parse_setting_number(const wchar_t* value);
 
 // Numbers that go into window, font or tab arithmetic are held to what a screen can use, so
-// that no sum or product of them overflows: the window's edges and sizes to +-32767 pixels (sizes
+// that no sum or product of them overflows: the window's edges and sizes to +-WINDOW_EXTENT_MAX pixels (sizes
 // not below 0), the font height to +-1000, the tab width to 0..1000 with a negative one read as 8.
-enum { WINDOW_COORD_MAX = 32767, FONT_SIZE_MAX = 1000, TAB_WIDTH_MAX = 1000, TAB_WIDTH_DEFAULT = 8 };
+enum { FONT_SIZE_MAX = 1000, TAB_WIDTH_MAX = 1000, TAB_WIDTH_DEFAULT = 8 };
 int bounded_tab_width(int tab_width);
 int bounded_setting_number(SettingKey key, int value);
 void copy_text_value(wchar_t* target, int limit, const wchar_t* value);   // target holds limit + 1

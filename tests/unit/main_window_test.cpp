@@ -77,50 +77,24 @@ void CALLBACK drive(HWND, UINT, UINT_PTR, DWORD) {
 
 class MainWindow : public ::testing::Test {
 protected:
-    HWND saved_main, saved_text, saved_prom, saved_edit;
-    WNDPROC saved_edit_proc, saved_text_proc;
-    HANDLE saved_stdin_write, saved_stdin_read, saved_stdout_read;
+    TestWindowSet windows;
     HINSTANCE saved_instance;
     HMODULE resources = nullptr;
     wchar_t saved_help[FILE_NAME_CHARS], saved_directory[TRACKED_DIR_MAX + 1];
     int saved_code_page, saved_slave_code_page, saved_lines;
-    HANDLE slave_in_read = nullptr, slave_in_write = nullptr, slave_out_read = nullptr, slave_out_write = nullptr;
+    HANDLE slave_out_write = nullptr;
     UINT_PTR timer = 0;
     std::wstring temp;
     HINSTANCE (*saved_open)(HWND, const wchar_t*, const wchar_t*);
 
     void SetUp() override {
-        static ATOM main_class = [] {
-            WNDCLASSW wc = {};
-            wc.lpfnWndProc = main_window_proc;
-            wc.hInstance = GetModuleHandleW(nullptr);
-            wc.lpszClassName = L"TavroMainWindowTest";
-            return RegisterClassW(&wc);
-        }();
-        ASSERT_NE(main_class, 0);
-        saved_main = Main, saved_text = Text, saved_prom = Prom, saved_edit = Edit;
-        saved_edit_proc = edit_previous_proc, saved_text_proc = text_previous_proc;
-        saved_stdin_write = stdin_write, saved_stdin_read = stdin_read, saved_stdout_read = stdout_read;
         saved_instance = instance;
         lstrcpyW(saved_help, help_page_name);
         lstrcpyW(saved_directory, tracked_directory);
         saved_code_page = CodePage, saved_slave_code_page = slave_code_page, saved_lines = grid_lines;
 
-        LoadLibraryW(L"Riched20.dll");
-        Main = CreateWindowW(L"TavroMainWindowTest", L"", WS_OVERLAPPED, 0, 0, 300, 200, nullptr, nullptr, nullptr,
-                             nullptr);
-        Text = CreateWindowW(L"RichEdit20W", L"", WS_CHILD | ES_MULTILINE, 0, 20, 280, 100, Main, nullptr, nullptr,
-                             nullptr);
-        Prom = CreateWindowW(L"EDIT", L">", WS_CHILD, 0, 0, 10, 10, Main, nullptr, nullptr, nullptr);
-        Edit = CreateWindowW(L"EDIT", L"", WS_CHILD | ES_AUTOHSCROLL, 10, 0, 280, 20, Main, nullptr, nullptr, nullptr);
-        ASSERT_TRUE(Main && Text && Prom && Edit);
-        text_previous_proc = (WNDPROC)SetWindowLongPtrW(Text, GWLP_WNDPROC, (LONG_PTR)text_window_proc);
-        edit_previous_proc = (WNDPROC)SetWindowLongPtrW(Edit, GWLP_WNDPROC, (LONG_PTR)edit_window_proc);
-        ASSERT_TRUE(CreatePipe(&slave_in_read, &slave_in_write, nullptr, 0));
-        ASSERT_TRUE(CreatePipe(&slave_out_read, &slave_out_write, nullptr, 0));
-        stdin_write = slave_in_write;
-        stdin_read = slave_in_read;
-        stdout_read = slave_out_read;
+        ASSERT_TRUE(windows.open());
+        slave_out_write = windows.slave_out_write;
         paging_mode = discard_mode = output_paused = false;
         lines_left = 0;
         grid_lines = 30;
@@ -152,19 +126,13 @@ protected:
     void TearDown() override {
         if (timer) KillTimer(nullptr, timer);
         set_keys(false, false);
-        // Main's own WM_DESTROY would save the settings and tell the slave to exit.
-        SetWindowLongPtrW(Main, GWLP_WNDPROC, (LONG_PTR)DefWindowProcW);
-        DestroyWindow(Main);
+        windows.close();
         pump();
-        Main = saved_main, Text = saved_text, Prom = saved_prom, Edit = saved_edit;
-        edit_previous_proc = saved_edit_proc, text_previous_proc = saved_text_proc;
-        stdin_write = saved_stdin_write, stdin_read = saved_stdin_read, stdout_read = saved_stdout_read;
         instance = saved_instance;
         if (resources) FreeLibrary(resources);
         lstrcpyW(help_page_name, saved_help);
         lstrcpyW(tracked_directory, saved_directory);
         CodePage = saved_code_page, slave_code_page = saved_slave_code_page, grid_lines = saved_lines;
-        for (HANDLE h : {slave_in_read, slave_in_write, slave_out_read, slave_out_write}) CloseHandle(h);
         paging_mode = discard_mode = output_paused = false;
         shell_open = saved_open;
         focus_redirect = 0;
@@ -182,7 +150,7 @@ protected:
         SetKeyboardState(keys);
     }
     void command(int id) { SendMessageW(Main, WM_COMMAND, id, 0); }
-    std::string sent() { return bytes_sent(slave_in_read); }
+    std::string sent() { return windows.sent(); }
     std::wstring pane() { return pane_text_now(); }
     void select_in_pane(const std::wstring& text, long from, long to) {
         SetWindowTextW(Text, text.c_str());

@@ -16,35 +16,12 @@ namespace {
 
 class Submission : public ::testing::Test {
 protected:
-    HWND saved_main, saved_text, saved_prom, saved_edit;
-    WNDPROC saved_edit_proc;
-    HANDLE saved_stdin_write, saved_stdin_read, saved_stdout_read;
-    HANDLE slave_in_read = nullptr, slave_in_write = nullptr, slave_out_read = nullptr, slave_out_write = nullptr;
+    TestWindowSet windows;
+    HANDLE slave_out_write = nullptr;
 
     void SetUp() override {
-        saved_main = Main, saved_text = Text, saved_prom = Prom, saved_edit = Edit;
-        saved_edit_proc = edit_previous_proc;
-        saved_stdin_write = stdin_write, saved_stdin_read = stdin_read, saved_stdout_read = stdout_read;
-        static ATOM main_class = [] {
-            WNDCLASSW wc = {};
-            wc.lpfnWndProc = main_window_proc;
-            wc.hInstance = GetModuleHandleW(nullptr);
-            wc.lpszClassName = L"TavroSubmissionMain";
-            return RegisterClassW(&wc);
-        }();
-        ASSERT_NE(main_class, 0);
-        Main = CreateWindowW(L"TavroSubmissionMain", L"", WS_OVERLAPPED, 0, 0, 100, 100, nullptr, nullptr, nullptr, nullptr);
-        LoadLibraryW(L"Riched20.dll");
-        Text = CreateWindowW(L"RichEdit20W", L"", WS_CHILD | ES_MULTILINE, 0, 20, 80, 60, Main, nullptr, nullptr, nullptr);
-        Prom = CreateWindowW(L"EDIT", L">", WS_CHILD, 0, 0, 10, 10, Main, nullptr, nullptr, nullptr);
-        Edit = CreateWindowW(L"EDIT", L"", WS_CHILD, 10, 0, 80, 10, Main, nullptr, nullptr, nullptr);
-        ASSERT_TRUE(Main && Text && Prom && Edit);
-        edit_previous_proc = (WNDPROC)SetWindowLongPtrW(Edit, GWLP_WNDPROC, (LONG_PTR)edit_window_proc);
-        ASSERT_TRUE(CreatePipe(&slave_in_read, &slave_in_write, nullptr, 0));
-        ASSERT_TRUE(CreatePipe(&slave_out_read, &slave_out_write, nullptr, 0));
-        stdin_write = slave_in_write;
-        stdin_read = slave_in_read;
-        stdout_read = slave_out_read;
+        ASSERT_TRUE(windows.open());
+        slave_out_write = windows.slave_out_write;
         paging_mode = discard_mode = output_paused = start_marker_pending = bypass_now = false;
         lines_left = 0;
         ::Run[0] = 0;
@@ -53,17 +30,11 @@ protected:
         TabWidth = 8;
     }
     void TearDown() override {
-        // Main's own WM_DESTROY would save the settings and tell the slave to exit.
-        if (Main) SetWindowLongPtrW(Main, GWLP_WNDPROC, (LONG_PTR)DefWindowProcW);
-        DestroyWindow(Main);
-        Main = saved_main, Text = saved_text, Prom = saved_prom, Edit = saved_edit;
-        edit_previous_proc = saved_edit_proc;
-        stdin_write = saved_stdin_write, stdin_read = saved_stdin_read, stdout_read = saved_stdout_read;
-        for (HANDLE h : {slave_in_read, slave_in_write, slave_out_read, slave_out_write}) CloseHandle(h);
+        windows.close();
         paging_mode = discard_mode = output_paused = false;
     }
 
-    std::string sent() { return bytes_sent(slave_in_read); }
+    std::string sent() { return windows.sent(); }
     std::wstring pane() { return pane_text_now(); }
     void type_char(wchar_t c) { SendMessageW(Edit, WM_CHAR, c, 0); }
     std::string submit(const wchar_t* line) {

@@ -322,7 +322,7 @@ TEST_F(SettingsFile, GarbageAndHugeLinesDoNotHurt) {
 
     write_bytes(ini, "[Window]\r\nTop=" + std::string(1 << 20, '9') + "\r\nLeft=5\r\n");
     read_settings();
-    EXPECT_EQ(WINDOW_COORD_MAX, Top);   // held to the screen
+    EXPECT_EQ(WINDOW_EXTENT_MAX, Top);   // held to the screen
     EXPECT_EQ(5, Left);
 
     const char with_nul[] = "[Window]\r\nHeight=3\0\r\nWidth=4";

@@ -284,6 +284,19 @@ void print_prompt() {
   out(text);
 }
 
+// Waits for a started program to end and releases it; its exit code. While it
+// runs it is the child that closing the window ends.
+DWORD wait_for_child(PROCESS_INFORMATION* pi) {
+  g_child = pi->hProcess;
+  WaitForSingleObject(pi->hProcess, INFINITE);
+  DWORD code = 1;
+  GetExitCodeProcess(pi->hProcess, &code);
+  g_child = nullptr;
+  CloseHandle(pi->hThread);
+  CloseHandle(pi->hProcess);
+  return code;
+}
+
 void system_dir(wchar_t* sysdir) {
   UINT n = GetSystemDirectoryW(sysdir, MAX_PATH);
   if (n == 0 || n >= MAX_PATH) wcscpy(sysdir, L"C:\\Windows\\system32");
@@ -340,14 +353,7 @@ void run_child(const wchar_t* line, bool leave_job = false) {
     g_errorlevel = 1;
     return;
   }
-  g_child = pi.hProcess;
-  WaitForSingleObject(pi.hProcess, INFINITE);
-  DWORD code = 1;
-  GetExitCodeProcess(pi.hProcess, &code);
-  g_errorlevel = code;
-  g_child = nullptr;
-  CloseHandle(pi.hThread);
-  CloseHandle(pi.hProcess);
+  g_errorlevel = wait_for_child(&pi);
 }
 
 void do_cd(const wchar_t* args) {
@@ -649,12 +655,7 @@ int more(const wchar_t* args) {
     PROCESS_INFORMATION pi;
     if (!CreateProcessW(nullptr, line, nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi))
       return 1;
-    WaitForSingleObject(pi.hProcess, INFINITE);
-    DWORD code = 1;
-    GetExitCodeProcess(pi.hProcess, &code);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    return (int)code;
+    return (int)wait_for_child(&pi);
   }
   static char bytes[65536];
   auto copy = [](HANDLE from) {

@@ -1,5 +1,6 @@
 // Main's window procedure: layout, focus, the poll timer and the menu commands.
 #include "app/app.h"
+#include "app/timing.h"
 #include "app/commands.h"
 #include "app/grid.h"
 #include "app/placement.h"
@@ -55,6 +56,7 @@ static void on_poll_timer(WPARAM id) {
         start_poll_timer();
         activation_flag = false;
     }
+    release_fine_timer_if_idle();
     if (slave_console) return;
     slave_console = find_slave_console_window();
     if (slave_console && !CmdShow) {

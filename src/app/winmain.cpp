@@ -261,17 +261,7 @@ static void shut_down(bool quit_message) {
             Sleep(100);
         }
     }
-    if (stdin_write) {
-        CloseHandle(slave_process.hThread);
-        CloseHandle(slave_process.hProcess);
-        CloseHandle(stdout_write);
-        CloseHandle(stdout_read);
-        CloseHandle(stderr_write);
-        CloseHandle(stderr_read);
-        CloseHandle(stdin_read);
-        CloseHandle(stdin_write);
-        stdin_write = NULL;
-    }
+    if (stdin_write) close_slave_link();
     close_logs_at_exit();
     close_completion_enumeration();
     free_macros();

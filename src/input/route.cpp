@@ -10,6 +10,7 @@
 #include "slave/slave.h"
 #include <richedit.h>
 #include <shellapi.h>
+#include <stdio.h>
 
 wchar_t command_buffer[COMMAND_BUFFER_CHARS + 2];
 wchar_t command_word[COMMAND_BUFFER_CHARS];
@@ -66,11 +67,20 @@ void route_bypass() {
     send_to_slave("\r\n");
 }
 
-void route_to_separate_cmd(const wchar_t* prefix) {
+// The separate command processor is Tavro's own helper, so it is named by full path, never
+// searched for in the slave's folder.
+void route_to_separate_cmd(const wchar_t* switch_and_blank) {
     append_to_pane(command_buffer);
-    wchar_t command_line[COMMAND_BUFFER_CHARS + 8];
-    join_bounded(command_line, COMMAND_BUFFER_CHARS + 8, prefix, command_buffer);
-    if (!run_program_directly(command_line, SW_SHOWNORMAL)) report_system_error(L"\nError");
+    wchar_t processor[MAX_PATH + 16];
+    wchar_t command_line[MAX_PATH + 16 + COMMAND_BUFFER_CHARS + 8];
+    bool started = false;
+    if (command_processor_path(processor, MAX_PATH + 16)) {
+        _snwprintf(command_line, sizeof command_line / sizeof command_line[0] - 1, L"\"%s\" %s%s", processor,
+                   switch_and_blank, command_buffer);
+        command_line[sizeof command_line / sizeof command_line[0] - 1] = 0;
+        started = run_program_directly(command_line, SW_SHOWNORMAL);
+    }
+    if (!started) report_system_error(L"\nError");
     send_to_slave("\r\n");
 }
 
@@ -93,14 +103,13 @@ void run_not_found_hook() {
 }
 
 void route_to_slave() {
+    const char* marker = "";
     if (classify_command_word(command_word)) {
         // start takes a first quoted argument for the window's title: a quoted program path
         // needs an empty title before it, or start would open its arguments instead.
         const wchar_t* p = command_buffer;
         while (*p && (unsigned)*p <= 32) p++;
-        start_marker_quoted = *p == L'"';
-        send_to_slave(start_marker_quoted ? " sTaRT\t\"\"\t" : " sTaRT\t");
-        start_marker_pending = true;
+        marker = *p == L'"' ? " sTaRT\t\"\"\t" : " sTaRT\t";
     }
     paging_mode = pipes_into_more(command_buffer);
     if (paging_mode) lines_left = pager_page_lines(grid_lines);
@@ -113,7 +122,9 @@ void route_to_slave() {
     command_buffer[length + 2] = 0;
     convert_for_slave(command_buffer);
     if (!program_found && Run[0]) run_not_found_hook();
-    send_to_slave(conversion_buffer);
+    // The marker and its command go as one: a marker without its command would start the next
+    // line typed instead.
+    if (send_to_slave_as_one(marker, conversion_buffer) && marker[0]) start_markers_pending++;
 }
 
 }  // namespace
@@ -143,8 +154,8 @@ void submit_input_line() {
         break;
     case ROUTE_SHELL_OPEN: route_to_shell(); break;
     case ROUTE_BYPASS: route_bypass(); break;
-    case ROUTE_CMD_AND_QUIT: route_to_separate_cmd(L"cmd /c "); break;
-    case ROUTE_KEEP_CMD: route_to_separate_cmd(L"cmd /k "); break;
+    case ROUTE_CMD_AND_QUIT: route_to_separate_cmd(L"/c "); break;
+    case ROUTE_KEEP_CMD: route_to_separate_cmd(L"/k "); break;
     case ROUTE_SLAVE: route_to_slave(); break;
     }
     command_buffer[0] = 0;

@@ -9,6 +9,7 @@
 #include "slave/slave.h"
 #include <richedit.h>
 #include <share.h>
+#include <string.h>
 
 // The listing is looked for every 100 ms. A slave that has not taken the command within a second
 // is busy with something else; once it has taken it, or has the listing open, it is running the
@@ -56,10 +57,16 @@ int apply_environment_listing(FILE* listing, wchar_t* dropped, int dropped_capac
     return changed;
 }
 
-// The slave has read everything sent to it: it is running the sync command, not something else.
-static bool slave_took_its_input() {
-    DWORD waiting = 0;
-    return stdin_read && PeekNamedPipe(stdin_read, NULL, 0, NULL, &waiting, NULL) && waiting == 0;
+// The slave has read the sync command: its echo is in its output, which Tavro alone reads and
+// does not read while it waits here. (How much of its input the slave has not read yet can't be
+// asked without waiting on Windows: see make_write_end_nonblocking.)
+static bool slave_echoed(const char* command, size_t length) {
+    static char waiting[CONVERSION_BUFFER_BYTES];
+    DWORD got = 0;
+    if (!stdout_read || !length || !PeekNamedPipe(stdout_read, waiting, sizeof waiting, &got, NULL, NULL)) return false;
+    for (size_t i = 0; i + length <= got; i++)
+        if (memcmp(waiting + i, command, length) == 0) return true;
+    return false;
 }
 
 static void report_dropped(const wchar_t* names) {
@@ -76,7 +83,11 @@ void sync_environments(bool line_end) {
         return;
     // A listing left by an earlier sync must never be taken for this one.
     DeleteFileW(env_data_name);
-    send_to_slave(convert_for_slave(command));
+    convert_for_slave(command);
+    static char echo[CONVERSION_BUFFER_BYTES];
+    size_t echo_length = strcspn(conversion_buffer, "\r\n");
+    memcpy(echo, conversion_buffer, echo_length);
+    send_to_slave(conversion_buffer);
     flush_slave_input();   // the listing can only appear once the whole line has gone
     for (int waited = SYNC_TRY_PAUSE_MS;; waited += SYNC_TRY_PAUSE_MS) {
         Sleep(SYNC_TRY_PAUSE_MS);
@@ -92,7 +103,8 @@ void sync_environments(bool line_end) {
             return;
         }
         if (waited >= SYNC_WRITE_MS) break;
-        bool on_its_way = GetFileAttributesW(env_data_name) != INVALID_FILE_ATTRIBUTES || slave_took_its_input();
+        bool on_its_way =
+            GetFileAttributesW(env_data_name) != INVALID_FILE_ATTRIBUTES || slave_echoed(echo, echo_length);
         if (waited >= SYNC_START_MS && !on_its_way) break;
     }
     set_output_colour(Text, SCF_SELECTION, ErrorText);

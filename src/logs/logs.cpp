@@ -48,8 +48,9 @@ void write_output_log(const char* bytes, int count) {
     if (Logging && output_log && bytes && count > 0) fwrite(bytes, 1, (size_t)count, output_log);
 }
 
+// The bytes as they came, NULs and all: a tool that writes UTF-16 is logged whole.
 void write_error_bytes(const char* bytes, int count) {
-    if (ErrorLog && error_log) write_bytes_to_first_nul(error_log, bytes, count);
+    if (ErrorLog && error_log && bytes && count > 0) fwrite(bytes, 1, (size_t)count, error_log);
 }
 
 void end_error_log() {

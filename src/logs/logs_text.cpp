@@ -47,13 +47,6 @@ int write_banner(FILE* file, BannerKind kind, const LogStamp& stamp) {
     return (int)fwrite(banner, 1, (size_t)n, file);
 }
 
-int write_bytes_to_first_nul(FILE* file, const char* bytes, int count) {
-    if (!file || !bytes || count <= 0) return 0;
-    const void* nul = memchr(bytes, 0, (size_t)count);
-    size_t n = nul ? (size_t)((const char*)nul - bytes) : (size_t)count;
-    return n ? (int)fwrite(bytes, 1, n, file) : 0;
-}
-
 bool rotation_due(const wchar_t* today, const wchar_t* last_rotation) {
     return wcscmp(today, last_rotation) != 0;
 }

@@ -26,9 +26,6 @@ void format_log_date_wide(wchar_t* out, const LogStamp& stamp);
 int format_banner(char* out, int capacity, BannerKind kind, const LogStamp& stamp);
 int write_banner(FILE* file, BannerKind kind, const LogStamp& stamp);
 
-// Bytes of one standard-error read up to its first NUL; returns the count written.
-int write_bytes_to_first_nul(FILE* file, const char* bytes, int count);
-
 // The error log moves to the previous error log when today's date differs in any way from the
 // date of the last rotation (an earlier date too).
 bool rotation_due(const wchar_t* today, const wchar_t* last_rotation);

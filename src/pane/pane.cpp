@@ -13,12 +13,7 @@
 #include <stdarg.h>
 #include <wchar.h>
 
-const wchar_t START_MARKER[] = L" sTaRT\t";
-const wchar_t START_MARKER_QUOTED[] = L" sTaRT\t\"\"\t";
-bool start_marker_pending;
-bool start_marker_quoted;
-
-static const wchar_t* sent_marker() { return start_marker_quoted ? START_MARKER_QUOTED : START_MARKER; }
+int start_markers_pending;
 int beep_count;
 UINT_PTR poll_timer;
 
@@ -269,16 +264,16 @@ static int remove_split_marker(PaneCopy* copy, wchar_t* text, int length) {
     if (copy->length + length >= PANE_COPY_CHARS) return length;
     begin_rewrite(copy->text, copy->length);
     wmemcpy(copy->text + copy->length, text, length + 1);
-    int at = find_marker_after_prompt(copy->text, sent_marker());
+    int marker_length = 0;
+    int at = find_marker_after_prompt(copy->text, &marker_length);
     if (at < 0) {
         copy->text[copy->length] = 0;
         return length;
     }
-    int marker_length = (int)wcslen(sent_marker());
     int joined = copy->length + length;
     wmemmove(copy->text + at, copy->text + at + marker_length, joined - at - marker_length + 1);
     copy->length = joined - marker_length;
-    start_marker_pending = false;
+    start_markers_pending--;
     rewrite_pane(copy->text, copy->length);
     text[0] = 0;
     return 0;
@@ -298,9 +293,11 @@ static void update_pane(wchar_t* text, int length) {
     copy.text[0] = 0;
 
     trim_pane(&copy, added_size(text, length));
-    if (start_marker_pending) {
-        length = remove_start_markers(text, length, sent_marker(), &start_marker_pending);
-        if (start_marker_pending) length = remove_split_marker(&copy, text, length);
+    if (start_markers_pending > 0) {
+        int before = start_markers_pending;
+        length = remove_start_markers(text, length, &start_markers_pending);
+        // The split marker is looked for when this text held none: it may have begun in the pane.
+        if (start_markers_pending == before) length = remove_split_marker(&copy, text, length);
     }
     length = collapse_cr_runs(text, length);
     if (has_bare_cr(text)) {

@@ -10,10 +10,9 @@ enum {
     PANE_LOG_BYTES = 4096,
 };
 
-extern const wchar_t START_MARKER[];          // L" sTaRT\t"
-extern const wchar_t START_MARKER_QUOTED[];   // L" sTaRT\t\"\"\t": an empty title before a quoted path
-extern bool start_marker_pending;             // raised by routing after sending the marker
-extern bool start_marker_quoted;              // which of the two it sent
+// Start markers sent ahead of commands whose echo has not come back yet: routing counts them up,
+// the print counts them off as it removes them from the echo.
+extern int start_markers_pending;
 extern int beep_count;                 // prints with BEL since the last key or mouse button
 extern UINT_PTR poll_timer;            // timer 99 on Main, restarted by every print
 

@@ -64,32 +64,44 @@ int trim_count_in_window(const wchar_t* window, int window_start, int window_len
     return -1;
 }
 
-static bool marker_at(const wchar_t* text, int length, int i, const wchar_t* marker, int marker_length) {
-    return i + marker_length <= length && wmemcmp(text + i, marker, marker_length) == 0;
+const wchar_t START_MARKER[] = L" sTaRT\t";
+const wchar_t START_MARKER_QUOTED[] = L" sTaRT\t\"\"\t";
+
+int start_marker_at(const wchar_t* text, int length, int i) {
+    static const wchar_t* const markers[] = {START_MARKER_QUOTED, START_MARKER};
+    for (const wchar_t* marker : markers) {
+        int n = (int)wcslen(marker);
+        if (i + n <= length && wmemcmp(text + i, marker, n) == 0) return n;
+    }
+    return 0;
 }
 
-int remove_start_markers(wchar_t* text, int length, const wchar_t* marker, bool* pending) {
-    int marker_length = (int)wcslen(marker);
-    if (!marker_length) return length;
+int remove_start_markers(wchar_t* text, int length, int* pending) {
     int i = 0;
-    while (i + marker_length <= length) {
-        if (!marker_at(text, length, i, marker, marker_length)) { i++; continue; }
-        if (i == 0 || (i >= 2 && text[i - 2] == '>' && text[i - 1] == ' ')) {
-            wmemmove(text + i, text + i + marker_length, length - i - marker_length + 1);
-            length -= marker_length;
-            *pending = false;
+    while (*pending > 0 && i < length) {
+        int n = start_marker_at(text, length, i);
+        if (!n) {
+            i++;
+        } else if (i == 0 || (i >= 2 && text[i - 2] == '>' && text[i - 1] == ' ')) {
+            wmemmove(text + i, text + i + n, length - i - n + 1);
+            length -= n;
+            --*pending;
         } else {
-            i += marker_length;
+            i += n;
         }
     }
     return length;
 }
 
-int find_marker_after_prompt(const wchar_t* text, const wchar_t* marker) {
-    int marker_length = (int)wcslen(marker);
-    if (!marker_length) return -1;
-    for (const wchar_t* p = wcsstr(text, marker); p; p = wcsstr(p + 1, marker)) {
-        if (p - text >= 2 && p[-2] == '>' && p[-1] == ' ') return (int)(p - text);
+int find_marker_after_prompt(const wchar_t* text, int* marker_length) {
+    int length = (int)wcslen(text);
+    for (int i = 2; i < length; i++) {
+        if (text[i - 2] != '>' || text[i - 1] != ' ') continue;
+        int n = start_marker_at(text, length, i);
+        if (n) {
+            *marker_length = n;
+            return i;
+        }
     }
     return -1;
 }

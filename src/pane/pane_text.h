@@ -33,12 +33,22 @@ int trim_count_in_window(const wchar_t* window, int window_start, int window_len
 // min_ms, share times the paint so painting takes at most a share-th of the time, at most max_ms.
 double next_paint_gap(double paint_ms, double min_ms, double share, double max_ms);
 
-// Removes every marker at the start of the text or right behind "> " and clears *pending when it
-// removed one. Returns the new length.
-int remove_start_markers(wchar_t* text, int length, const wchar_t* marker, bool* pending);
+// What command routing writes before a command that starts a window program, so that the slave
+// runs it through start: the plain form, or the form with start's empty title before a quoted
+// program. The quoted form begins with the plain one.
+extern const wchar_t START_MARKER[];          // L" sTaRT\t"
+extern const wchar_t START_MARKER_QUOTED[];   // L" sTaRT\t\"\"\t"
 
-// Position of the first marker preceded by "> " in the text, or -1.
-int find_marker_after_prompt(const wchar_t* text, const wchar_t* marker);
+// Length of the marker, of either form, at text[i] (the whole quoted one when it is there), or 0.
+int start_marker_at(const wchar_t* text, int length, int i);
+
+// Removes markers of either form at the start of the text or right behind "> ", one for each of
+// *pending, and counts them off. Returns the new length.
+int remove_start_markers(wchar_t* text, int length, int* pending);
+
+// Position of the first marker of either form preceded by "> " in the text, or -1; its length
+// goes to *marker_length.
+int find_marker_after_prompt(const wchar_t* text, int* marker_length);
 
 // Every run of carriage returns ending in a line feed becomes "\r\n". Returns the new length.
 int collapse_cr_runs(wchar_t* text, int length);

@@ -5,6 +5,7 @@
 #include "slave/slave.h"
 #include "app/app.h"
 #include "app/commands.h"
+#include "app/timing.h"
 #include "logs/logs.h"
 #include "pane/pane.h"
 #include "settings/settings.h"
@@ -20,19 +21,19 @@ int lines_left;
 
 enum {
     TEXT_CHARS = 2048,
-    CARRY_BYTES = 4,       // the longest unfinished character: three bytes of four
     TITLE_CHARS = BASE_TITLE_MAX + TRACKED_DIR_MAX + 64,
 };
 
 static_assert((int)PIECE_LIMIT == (int)READ_CHUNK_BYTES, "one read's text is one read's bytes at most");
 static_assert(sizeof(PendingTail::text) / sizeof(wchar_t) == TAIL_CHARS, "tail buffer size");
 
-// What one pipe still owes the pane: text held back, and the bytes of a character whose end
-// has not been read yet.
+// What one pipe still owes the pane: text held back, the bytes handed on to its next read (a
+// character whose end has not been read yet), and how its bytes are decoded.
 struct StreamState {
     PendingTail tail;
-    unsigned char carry[CARRY_BYTES];
+    unsigned char carry[DECODE_KEEP_MAX];
     int carry_count;
+    StreamDecoding decoding;
 };
 
 static StreamState out_state, err_state;
@@ -47,6 +48,7 @@ static DWORD bytes_waiting(HANDLE pipe) {
 static void clear_stream(StreamState* s) {
     tail_clear(&s->tail);
     s->carry_count = 0;
+    decoding_reset(&s->decoding);
 }
 
 void empty_pending_tails() {
@@ -69,36 +71,45 @@ static void show_prompt_marker(const wchar_t* marker) {
     InvalidateRect(Prom, NULL, TRUE);
 }
 
-// Reads at most room bytes after the stream's carried ones, logs standard error raw, and converts
-// everything up to an unfinished last character (carried to the next read) into text at n.
-// Returns the new text length; *got is what ReadFile delivered.
+struct Converted {
+    wchar_t* text;
+    int length;
+};
+
+// At most one character per byte: the text stays within PIECE_LIMIT plus its terminator.
+static void convert_piece(const unsigned char* bytes, int count, bool utf16, void* context) {
+    Converted* c = (Converted*)context;
+    if (utf16) {
+        for (int i = 0; i + 1 < count && c->length < PIECE_LIMIT; i += 2)
+            c->text[c->length++] = (wchar_t)(bytes[i] | bytes[i + 1] << 8);
+        return;
+    }
+    int w = MultiByteToWideChar((UINT)CodePage, 0, (const char*)bytes, count, c->text + c->length,
+                                PIECE_LIMIT + 1 - c->length);
+    if (w > 0) c->length += w;
+}
+
+// Reads at most room bytes after the stream's carried ones, logs standard error raw, and decodes
+// everything but what is handed on to the next read into text at n. Returns the new text length;
+// *got is what ReadFile delivered.
 static int read_and_convert(HANDLE pipe, StreamState* self, bool is_out, int room, wchar_t* text, int n,
                             DWORD* got) {
-    char* bytes = conversion_buffer;
+    unsigned char* bytes = (unsigned char*)conversion_buffer;
     int carried = self->carry_count;
     memcpy(bytes, self->carry, carried);
     *got = 0;
     if (!ReadFile(pipe, bytes + carried, (DWORD)room, got, NULL)) *got = 0;
-    // A NUL byte ends the read's text; what follows it is dropped.
-    int valid = 0;
-    while (valid < (int)*got && bytes[carried + valid]) valid++;
-    if (!is_out && valid > 0) write_error_bytes(bytes + carried, valid);
-    int total = carried + valid;
-    int keep = 0;
-    if (valid == (int)*got) {
-        keep = incomplete_tail_length((const unsigned char*)bytes, total, encoding_of(CodePage), is_lead_byte, NULL);
-        if (keep > CARRY_BYTES) keep = 0;
-    }
+    if (*got) hold_fine_timer();
+    // The error log keeps the bytes as they came, NULs and all.
+    if (!is_out && *got > 0) write_error_bytes((const char*)bytes + carried, (int)*got);
+    int total = carried + (int)*got;
+    Converted converted = {text, n};
+    int keep = decode_read(bytes, total, &self->decoding, *got < available_count, encoding_of(CodePage),
+                           is_lead_byte, NULL, convert_piece, &converted);
     memcpy(self->carry, bytes + total - keep, keep);
     self->carry_count = keep;
-    int convert = total - keep;
-    if (convert > 0) {
-        // At most one character per byte: the text stays within PIECE_LIMIT plus its terminator.
-        int w = MultiByteToWideChar((UINT)CodePage, 0, bytes, convert, text + n, PIECE_LIMIT + 1 - n);
-        if (w > 0) n += w;
-    }
-    text[n] = 0;
-    return n;
+    text[converted.length] = 0;
+    return converted.length;
 }
 
 void read_slave_output(HANDLE pipe) {
@@ -133,6 +144,8 @@ void read_slave_output(HANDLE pipe) {
 
     if (is_out && self->tail.length == 0) {
         int k = track_prompt(text);
+        // The slave's prompt ends what a tool wrote in UTF-16, on both streams.
+        if (k) decoding_reset(&err_state.decoding);
         // Errors still waiting belong before the prompt that follows them. The carriage return of
         // the prompt's line break goes with it, or the pane would get two line breaks for one. A
         // prompt too long for the held-prompt buffer is printed with its text instead.

@@ -1,4 +1,5 @@
 #include "slave/reader_text.h"
+#include <string.h>
 #include <wchar.h>
 #include <wctype.h>
 
@@ -151,6 +152,105 @@ int incomplete_tail_length(const unsigned char* bytes, int count, ByteEncoding e
     case ENCODING_GB18030: return gb18030_incomplete(bytes, count);
     default: return 0;
     }
+}
+
+void decoding_reset(StreamDecoding* decoding) {
+    decoding->utf16 = false;
+    decoding->mid_line = false;
+}
+
+// Whether UTF-16LE starts at b[i]: 1 yes (*mark = the bytes of a byte-order mark to skip), 0 no,
+// -1 when the bytes end before that can be told.
+static int utf16_starts(const unsigned char* b, int count, int i, int* mark) {
+    *mark = 0;
+    if (i + 1 < count && b[i] == 0xFF && b[i + 1] == 0xFE) {
+        *mark = 2;
+        return 1;
+    }
+    if (i + 1 == count && b[i] == 0xFF) return -1;
+    for (int k = 0; k < 2 * UTF16_RUN_PAIRS; k++) {
+        if (i + k == count) return -1;
+        bool nul = b[i + k] == 0;
+        if (nul != (k % 2 == 1)) return 0;
+    }
+    return 1;
+}
+
+static bool is_ascii_letter(unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
+// Where the 8-bit text after a UTF-16 run from i begins: the line break before the slave's prompt,
+// or -1 when no prompt is in the bytes.
+static int prompt_line_start(const unsigned char* b, int count, int i) {
+    for (int at = i; at + 2 < count; at++) {
+        if (!is_ascii_letter(b[at]) || b[at + 1] != ':' || b[at + 2] != '\\') continue;
+        int q = at;
+        while (q > i && b[q - 1] != 0 && b[q - 1] != '\n') q--;
+        while (q > i && (b[q - 1] == '\n' || b[q - 1] == '\r')) q--;
+        return q;
+    }
+    return -1;
+}
+
+int decode_read(unsigned char* bytes, int count, StreamDecoding* decoding, bool more_waiting, ByteEncoding encoding,
+                LeadByteTest is_lead_byte, void* lead_context, DecodedPiece piece, void* piece_context) {
+    int i = 0, keep = 0;
+    while (i < count) {
+        if (decoding->utf16) {
+            int end = prompt_line_start(bytes, count, i);
+            bool prompt = end >= 0;
+            if (!prompt) {
+                end = count;
+                // The start of an 8-bit line may be the prompt, cut off by the end of the read.
+                int plain = 0;
+                while (plain < end - i && bytes[end - 1 - plain] != 0) plain++;
+                if (more_waiting && plain <= DECODE_KEEP_MAX - 1) end -= plain;
+            }
+            if ((end - i) % 2) end += prompt ? 1 : -1;   // a UTF-16 unit is never split
+            if (end > count) end = count;
+            if (end > i) piece(bytes + i, end - i, true, piece_context);
+            i = end;
+            if (!prompt) {
+                keep = count - end;
+                break;
+            }
+            decoding->utf16 = false;
+            decoding->mid_line = true;
+            continue;
+        }
+        int start = i, w = i;
+        while (i < count) {
+            if (!decoding->mid_line) {
+                int mark = 0, starts = utf16_starts(bytes, count, i, &mark);
+                if (starts < 0 && more_waiting) break;
+                if (starts > 0) {
+                    decoding->utf16 = true;
+                    break;
+                }
+            }
+            unsigned char c = bytes[i++];
+            decoding->mid_line = c != '\n';
+            if (c == 0) continue;   // a stray NUL is dropped, the rest of the read kept
+            bytes[w++] = c;
+        }
+        int cut = 0;
+        if (i == count && !decoding->utf16) {
+            cut = incomplete_tail_length(bytes + start, w - start, encoding, is_lead_byte, lead_context);
+            if (cut > DECODE_KEEP_MAX) cut = 0;
+        }
+        if (w - cut > start) piece(bytes + start, w - cut - start, false, piece_context);
+        if (decoding->utf16) {
+            int mark = 0;
+            utf16_starts(bytes, count, i, &mark);
+            i += mark;
+            continue;
+        }
+        // What is handed on moves to the end: the caller takes it from there.
+        keep = cut + (count - i);
+        if (keep > DECODE_KEEP_MAX) keep = DECODE_KEEP_MAX;
+        memmove(bytes + count - keep, bytes + w - cut, cut);
+        break;
+    }
+    return keep;
 }
 
 int parse_prompt(const wchar_t* text, int length, int* dir_start, int* dir_length) {

@@ -46,6 +46,34 @@ typedef bool (*LeadByteTest)(unsigned char byte, void* context);
 int incomplete_tail_length(const unsigned char* bytes, int count, ByteEncoding encoding,
                            LeadByteTest is_lead_byte, void* context);
 
+// How a stream's bytes are decoded. Most output is 8-bit text in the code page, but some tools
+// (wmic, wsl and others) write UTF-16LE into a pipe, often after a byte-order mark. Such output is
+// recognised at a line start by the mark, or by a run of characters that are each a byte and a NUL,
+// and is taken as UTF-16LE until the slave's next prompt.
+struct StreamDecoding {
+    bool utf16;        // UTF-16LE until the next prompt
+    bool mid_line;     // the bytes so far end inside a line (false at the start)
+};
+
+enum {
+    UTF16_RUN_PAIRS = 3,     // a byte and a NUL, this many times over, at a line start: UTF-16LE
+    DECODE_KEEP_MAX = 8,     // the most a read hands on to the next one
+};
+
+void decoding_reset(StreamDecoding* decoding);
+
+// One piece of a read to be converted: 8-bit text in the code page, or UTF-16LE (an even count).
+typedef void (*DecodedPiece)(const unsigned char* bytes, int count, bool utf16, void* context);
+
+// Splits one read's bytes (in place: an 8-bit piece loses its stray NUL bytes, never the rest of
+// the read) into pieces, in order, and returns how many bytes at its end are handed on to the next
+// read (at most DECODE_KEEP_MAX): the bytes of a character not finished yet, or, while more is
+// waiting, a start that can't be told yet. The UTF-16 part ends where the slave's prompt begins: a
+// drive letter, ":" and "\" as three bytes in a row (in UTF-16LE an ASCII character never stands
+// next to another without a NUL between), the line they start, and the line break before it.
+int decode_read(unsigned char* bytes, int count, StreamDecoding* decoding, bool more_waiting, ByteEncoding encoding,
+                LeadByteTest is_lead_byte, void* lead_context, DecodedPiece piece, void* piece_context);
+
 // Prompt recognition on one piece of standard output. Returns k, the characters from the last line
 // feed (included) to the end when the last line holds a drive-letter path, else 0. *dir_start and
 // *dir_length give the directory (the letter up to the ">"), or -1 when there is none.

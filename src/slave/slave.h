@@ -6,12 +6,14 @@ enum {
     CONVERSION_BUFFER_BYTES = 8192,   // bytes to and from the slave; a converted text holds at most 8191
     SEND_CHUNK_BYTES = 10,            // the slave is fed 10 bytes...
     SEND_CHUNK_PAUSE_MS = 50,         // ...every 50 ms
+    SEND_QUEUE_BYTES = 65536,         // typed ahead beyond this is refused, not cut
 };
 
-// Pipe ends: the program keeps all six until the slave is stopped.
-extern HANDLE stdin_read, stdin_write;     // stdin_write is null while no slave runs
-extern HANDLE stdout_read, stdout_write;
-extern HANDLE stderr_read, stderr_write;
+// The program's own pipe ends. The slave's ends are closed as soon as it has inherited them:
+// the program never reads or writes them, and only without them does it see a slave that has
+// gone (a broken pipe) instead of a pipe that nobody empties.
+extern HANDLE stdin_write;                 // null while no slave runs
+extern HANDLE stdout_read, stderr_read;
 extern PROCESS_INFORMATION slave_process;
 extern HWND slave_console;                 // null until found
 extern bool hide_at_first_prompt;
@@ -20,15 +22,27 @@ extern char conversion_buffer[CONVERSION_BUFFER_BYTES];
 void start_slave();
 void stop_slave();
 void interrupt_slave();
+// Closes the program's ends of the link and the slave's process handles.
+void close_slave_link();
+// Makes a pipe's write end non-blocking, so that a write into a full pipe takes what fits and
+// returns at once. Every write end the program feeds goes through here.
+bool make_write_end_nonblocking(HANDLE write_end);
 // Queues the bytes (NUL-terminated) for the slave; they go out from the message loop, 10 bytes
-// every 50 ms while the slave takes them, complete and in order. Never waits on the pipe.
-void send_to_slave(const char* bytes);
+// every 50 ms, complete and in order. Never waits on the pipe. False, with a message in the pane,
+// when the queue has no room for them.
+bool send_to_slave(const char* bytes);
+// Queues first and then second as one: both or, when they don't fit, neither.
+bool send_to_slave_as_one(const char* first, const char* second);
+// Bytes queued and not yet written into the pipe.
+size_t slave_input_queued();
 // Sends what waits now, paced, for a caller that needs it out before it goes on; gives up (the
-// rest stays queued) once the slave has taken nothing for a second.
+// rest stays queued) once the pipe has taken nothing for a second.
 void flush_slave_input();
 void send_prompt_line();
 HWND find_slave_console_window();
 bool run_program_directly(wchar_t* command_line, int show_command);
+// The command processor by full path (see slave.cpp); false when there is none.
+bool command_processor_path(wchar_t* path, int capacity);
 // Converts text with CodePage into conversion_buffer (at most 8191 bytes, cut at a character
 // boundary, always terminated) and returns it.
 const char* convert_for_slave(const wchar_t* text);

@@ -281,6 +281,31 @@ TEST(FaultOutput, NulBytesGarbageAndHugeLinesLeaveABoundedPaneThatAnswers) {
     EXPECT_LT(pane_positions(tavro), (size_t)PANE_CHARS_MAX);
 }
 
+// Tools such as wmic write UTF-16LE into the pipe: its lines show whole, in both streams, the next
+// prompt is 8-bit again, and the error log keeps the bytes as they came.
+TEST(FaultOutput, Utf16FromAToolShowsWholeAndTheErrorLogKeepsItsBytes) {
+    Tavro tavro;
+    StartOptions options;
+    options.extra_settings = "ErrorLog=1\n[Fonts]\nHighlightErrs=1\n";
+    ASSERT_TRUE(start_at_prompt(tavro, options, START_AT_PROMPT_MS));
+    ASSERT_TRUE(copy_fault_output(tavro));
+    std::wstring marker = unique_marker();
+    ASSERT_TRUE(tavro.run_command(L"fault_output utf16 " + marker, 60000));
+    ASSERT_TRUE(tavro.wait_for_line(L"Fehler \x00E4\x4E2D " + marker, 60000));
+    std::wstring pane = tavro.pane_text();
+    EXPECT_TRUE(has_line(pane, L"Caption")) << to_utf8(pane);
+    EXPECT_TRUE(has_line(pane, L"Microsoft Windows \x00E4\x4E2D " + marker)) << to_utf8(pane);
+    std::wstring next = unique_marker();
+    ASSERT_TRUE(tavro.run_command(L"echo " + next, 60000));
+    EXPECT_TRUE(has_line(tavro.pane_text(), next));
+
+    // Log Errors off closes the error log, which writes it out.
+    PostMessageW(tavro.main_window(), WM_COMMAND, CMD_LOG_ERRORS, 0);
+    std::string log, expected;
+    for (wchar_t c : L"Fehler \x00E4\x4E2D " + marker) expected += {(char)(c & 0xFF), (char)(c >> 8)};
+    ASSERT_TRUE(wait_for_file_text(tavro.path_in_folder(L"tavro.err"), expected, &log));
+}
+
 TEST(FaultOutput, TypingAndCtrlCReachTavroDuringA20MegabyteFlood) {
     Tavro tavro;
     Descendants left;

@@ -84,6 +84,13 @@ TEST(Routing, AnHttpsAddressGoesToTheShellAndTheSlaveOnlyGetsALineEnd) {
     EXPECT_EQ(count_occurrences(pane, address), 1u) << to_utf8(pane);
 }
 
+// A program named cmd.exe in the slave's folder, as a download or an unpacked archive may hold:
+// Tavro's own helpers must never run it. It leaves cmd.exe.ran when it runs.
+static bool plant_cmd(Tavro& tavro) {
+    std::wstring from = tests_folder() + L"\\tiny_console.exe";
+    return CopyFileW(from.c_str(), tavro.path_in_folder(L"cmd.exe").c_str(), FALSE) != 0;
+}
+
 // ---- Bypass and separate cmd -----------------------------------------------------
 // The slave's environment gets a variable that Tavro's own doesn't have: a command that the
 // slave ran would see it.
@@ -126,6 +133,7 @@ TEST_F(RoutingLists, ANoCmdCommandRunsDirectlyEchoedInTheBypassColour) {
 }
 
 TEST_F(RoutingLists, ACmdAndQuitCommandRunsInASeparateCmd) {
+    ASSERT_TRUE(plant_cmd(tavro));
     const std::wstring command = L"echo [%E2E_WHO%] > sep.txt";
     size_t prompts = count_occurrences(tavro.pane_text(), L"==> ");
     tavro.type_line(command);
@@ -146,6 +154,7 @@ TEST_F(RoutingLists, ACmdAndQuitCommandRunsInASeparateCmd) {
     COLORREF colour = 0;
     ASSERT_TRUE(pane_colour(tavro, (LONG)echo, (LONG)(echo + command.size()), &colour));
     EXPECT_EQ(colour, NORMAL_COLOUR);
+    EXPECT_FALSE(file_exists(tavro.path_in_folder(L"cmd.exe.ran"))) << "the cmd.exe of the slave's folder ran";
 }
 
 // ---- Keys that act on the slave --------------------------------------------------
@@ -171,6 +180,7 @@ TEST(RoutingKeys, CtrlCAsksFirstAndYesInterruptsWithANewSlave) {
     EXPECT_EQ(tavro.input_text(), L"");
 
     Process old_process(old_slave);
+    ASSERT_TRUE(plant_cmd(tavro));
     tavro.type_char(3);
     dialog = wait_for_dialog(tavro.pid());
     ASSERT_TRUE(dialog);
@@ -191,6 +201,7 @@ TEST(RoutingKeys, CtrlCAsksFirstAndYesInterruptsWithANewSlave) {
     ASSERT_TRUE(tavro.run_command(L"echo " + second, 60000));
     EXPECT_TRUE(has_line(tavro.pane_text(), second));
     EXPECT_EQ(pipecmd_slaves(tavro).size(), 1u);
+    EXPECT_FALSE(file_exists(tavro.path_in_folder(L"cmd.exe.ran"))) << "the cmd.exe of the slave's folder ran";
 }
 
 TEST(RoutingKeys, CtrlSPausesAndTheNextKeyResumesWithoutBeingTyped) {

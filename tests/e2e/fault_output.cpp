@@ -4,6 +4,8 @@
 //   fault_output flood MEGABYTES MARKER numbered lines of text, then MARKER
 //   fault_output late SECONDS KB MARKER sleeps without a word, then KB kilobytes of lines and MARKER
 //   fault_output quiet SECONDS FILE     sleeps without a word, then creates FILE
+//   fault_output utf16 MARKER           UTF-16LE as wmic writes it: a byte-order mark and two lines
+//                                       on standard output, a line without the mark on standard error
 // It stops as soon as a write fails (the reader has gone).
 #include <windows.h>
 #include <stdio.h>
@@ -67,6 +69,30 @@ static int quiet(DWORD seconds, const char* file) {
     return 0;
 }
 
+// Little-endian UTF-16 of an ASCII text with the two non-ASCII characters "\xE4" (ä) and "\x01"
+// standing for U+4E2D (a character whose bytes hold no NUL).
+static bool put_utf16(HANDLE to, const char* text, bool mark) {
+    char bytes[512];
+    int n = 0;
+    if (mark) bytes[n++] = (char)0xFF, bytes[n++] = (char)0xFE;
+    for (const char* p = text; *p && n < 508; p++) {
+        unsigned c = *p == '\x01' ? 0x4E2D : (unsigned char)*p;
+        bytes[n++] = (char)(c & 0xFF);
+        bytes[n++] = (char)(c >> 8);
+    }
+    DWORD wrote = 0;
+    return WriteFile(to, bytes, (DWORD)n, &wrote, NULL) && wrote == (DWORD)n;
+}
+
+static int utf16(const char* marker) {
+    char line[256];
+    _snprintf(line, sizeof line - 1, "Caption\r\nMicrosoft Windows \xE4\x01 %s\r\n", marker);
+    line[sizeof line - 1] = 0;
+    if (!put_utf16(out, line, true)) return 1;
+    _snprintf(line, sizeof line - 1, "Fehler \xE4\x01 %s\r\n", marker);
+    return put_utf16(GetStdHandle(STD_ERROR_HANDLE), line, false) ? 0 : 1;
+}
+
 int main(int argc, char** argv) {
     out = GetStdHandle(STD_OUTPUT_HANDLE);
     if (argc >= 3 && strcmp(argv[1], "sleep") == 0) {
@@ -81,7 +107,8 @@ int main(int argc, char** argv) {
         return flood_bytes((long long)atol(argv[3]) << 10, argv[4]);
     }
     if (argc >= 4 && strcmp(argv[1], "quiet") == 0) return quiet((DWORD)atol(argv[2]), argv[3]);
+    if (argc >= 3 && strcmp(argv[1], "utf16") == 0) return utf16(argv[2]);
     fputs("usage: fault_output sleep SECONDS | garbage MARKER | flood MEGABYTES MARKER | late SECONDS KB MARKER"
-          " | quiet SECONDS FILE\n", stderr);
+          " | quiet SECONDS FILE | utf16 MARKER\n", stderr);
     return 2;
 }

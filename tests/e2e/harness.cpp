@@ -395,6 +395,28 @@ static bool make_folder(std::wstring* folder) {
     return false;
 }
 
+// This process's environment block with one variable set to value (names compared without
+// case), kept in the sorted order that CreateProcess asks of a block.
+static std::vector<wchar_t> environment_with(const std::wstring& name, const std::wstring& value) {
+    std::vector<wchar_t> block;
+    std::wstring entry = name + L"=" + value;
+    bool placed = false;
+    wchar_t* strings = GetEnvironmentStringsW();
+    for (const wchar_t* e = strings; e && *e; e += wcslen(e) + 1) {
+        bool same = _wcsnicmp(e, name.c_str(), name.size()) == 0 && e[name.size()] == L'=';
+        bool after = e[0] != L'=' && _wcsicmp(e, entry.c_str()) > 0;
+        if (!placed && (same || after)) {
+            block.insert(block.end(), entry.c_str(), entry.c_str() + entry.size() + 1);
+            placed = true;
+        }
+        if (!same) block.insert(block.end(), e, e + wcslen(e) + 1);
+    }
+    if (strings) FreeEnvironmentStringsW(strings);
+    if (!placed) block.insert(block.end(), entry.c_str(), entry.c_str() + entry.size() + 1);
+    block.push_back(0);
+    return block;
+}
+
 bool Tavro::start(const StartOptions& options) {
     if (info_.hProcess || !folder_.empty()) {
         printf("e2e: start: already started\n");
@@ -457,7 +479,11 @@ bool Tavro::start(const StartOptions& options) {
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_SHOWNORMAL;
-    if (!CreateProcessW(NULL, writable.data(), NULL, NULL, FALSE, 0, NULL, folder_.c_str(), &startup, &info_)) {
+    // Tavro names cmd.exe by %ComSpec%: the copy of pipecmd beside it is the command processor.
+    std::vector<wchar_t> environment;
+    if (options.slave_as_cmd) environment = environment_with(L"ComSpec", path_in_folder(L"cmd.exe"));
+    if (!CreateProcessW(NULL, writable.data(), NULL, NULL, FALSE, CREATE_UNICODE_ENVIRONMENT,
+                        environment.empty() ? NULL : environment.data(), folder_.c_str(), &startup, &info_)) {
         printf("e2e: start: CreateProcess %s failed (error %lu)\n", to_utf8(command_line).c_str(),
                (unsigned long)GetLastError());
         info_ = PROCESS_INFORMATION();

@@ -35,7 +35,7 @@ struct StartOptions {
     int left = 0, top = 0, width = 800, height = 600;
     std::string extra_settings;    // appended to the settings file as it is, section headers included
     std::wstring arguments;        // Tavro's command line after its name
-    bool slave_as_cmd = false;     // pipecmd.exe beside tavro.exe as cmd.exe, found for the default App
+    bool slave_as_cmd = false;     // pipecmd.exe beside tavro.exe as cmd.exe and %ComSpec%: the default App
     std::wstring program;          // started (as tavro.exe) instead of Tavro: for the harness's own checks
     bool wait_for_windows = true;  // return only once Main, Text, Prom and Edit exist
     DWORD close_wait_ms = CLOSE_WAIT_MS;

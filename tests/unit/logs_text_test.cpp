@@ -64,22 +64,6 @@ TEST(LogBanners, DateFirstTwoDigitFieldsYearModuloHundred) {
     EXPECT_STREQ(L"03/07/26", wide);
 }
 
-TEST(ErrorBytes, WrittenAsReadUpToTheFirstNul) {
-    std::wstring path = temp_folder(L"tavro_logs_test") + L"\\bytes.err";
-    FILE* f = _wfopen(path.c_str(), L"wb");
-    ASSERT_TRUE(f != nullptr);
-    const char first[] = "Access denied.\r\n100% done\n";
-    EXPECT_EQ((int)sizeof first - 1, write_bytes_to_first_nul(f, first, sizeof first - 1));
-    const char with_nul[] = {'\xe9', 'r', 'r', '\0', 'l', 'o', 's', 't'};
-    EXPECT_EQ(3, write_bytes_to_first_nul(f, with_nul, sizeof with_nul));
-    const char leading_nul[] = {'\0', 'x'};
-    EXPECT_EQ(0, write_bytes_to_first_nul(f, leading_nul, sizeof leading_nul));
-    EXPECT_EQ(0, write_bytes_to_first_nul(f, "abc", 0));
-    fclose(f);
-    EXPECT_EQ(std::string("Access denied.\r\n100% done\n\xe9rr"), file_bytes(path.c_str()));
-    DeleteFileW(path.c_str());
-}
-
 TEST(Rotation, DecidedByAnyDifferenceOfTheDate) {
     EXPECT_TRUE(rotation_due(L"03/08/26", L"03/07/26"));
     EXPECT_TRUE(rotation_due(L"03/07/26", L"00/00/00"));

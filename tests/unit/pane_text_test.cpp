@@ -165,39 +165,46 @@ TEST(PaneText, SlowPaintsArePaintedLessOften) {
     EXPECT_DOUBLE_EQ(next_paint_gap(-3, 100, 20, 500), 100);
 }
 
-TEST(PaneText, StartMarkerInOneReadOrAtTheStart) {
-    std::wstring s = std::wstring(L"==> C:\\> ") + MARKER + L"notepad\r\n";
+// The text after removal and the markers still owed.
+std::pair<std::wstring, int> without_markers(const std::wstring& s, int pending) {
     std::vector<wchar_t> buf(s.begin(), s.end());
     buf.push_back(0);
-    bool pending = true;
-    int n = remove_start_markers(buf.data(), (int)s.size(), MARKER, &pending);
-    EXPECT_EQ(std::wstring(buf.data(), n), L"==> C:\\> notepad\r\n");
-    EXPECT_FALSE(pending);
+    int n = remove_start_markers(buf.data(), (int)s.size(), &pending);
+    EXPECT_EQ(buf[n], 0);
+    return {std::wstring(buf.data(), n), pending};
+}
 
-    std::wstring next = std::wstring(MARKER) + L"notepad\r\n";
-    std::vector<wchar_t> b2(next.begin(), next.end());
-    b2.push_back(0);
-    pending = true;
-    n = remove_start_markers(b2.data(), (int)next.size(), MARKER, &pending);
-    EXPECT_EQ(std::wstring(b2.data(), n), L"notepad\r\n");
-    EXPECT_FALSE(pending);
+TEST(PaneText, StartMarkerInOneReadOrAtTheStart) {
+    const std::wstring QUOTED = L" sTaRT\t\"\"\t";
+    typedef std::pair<std::wstring, int> Result;
+    EXPECT_EQ(without_markers(L"==> C:\\> " + std::wstring(MARKER) + L"notepad\r\n", 1),
+              Result(L"==> C:\\> notepad\r\n", 0));
+    EXPECT_EQ(without_markers(std::wstring(MARKER) + L"notepad\r\n", 1), Result(L"notepad\r\n", 0));
+    // Two window programs typed ahead, the second quoted: each echo loses its own form whole,
+    // never the plain part of the quoted one with its "" left behind.
+    EXPECT_EQ(without_markers(L"==> C:\\> " + std::wstring(MARKER) + L"a\r\n\r\n==> C:\\> " + QUOTED +
+                                  L"\"C:\\b c\\d.exe\"\r\n",
+                              2),
+              Result(L"==> C:\\> a\r\n\r\n==> C:\\> \"C:\\b c\\d.exe\"\r\n", 0));
+    EXPECT_EQ(without_markers(L"==> C:\\> " + QUOTED + L"\"x.exe\"\r\n==> C:\\> " + MARKER + L"y\r\n", 1),
+              Result(L"==> C:\\> \"x.exe\"\r\n==> C:\\> " + std::wstring(MARKER) + L"y\r\n", 0));
+    EXPECT_EQ(without_markers(std::wstring(MARKER) + L"x", 0), Result(std::wstring(MARKER) + L"x", 0));
 }
 
 TEST(PaneText, StartMarkerElsewhereIsLeft) {
     std::wstring s = std::wstring(L"echo x") + MARKER + L"y\r\n>" + MARKER;
-    std::vector<wchar_t> buf(s.begin(), s.end());
-    buf.push_back(0);
-    bool pending = true;
-    int n = remove_start_markers(buf.data(), (int)s.size(), MARKER, &pending);
-    EXPECT_EQ(std::wstring(buf.data(), n), s);
-    EXPECT_TRUE(pending);
-    EXPECT_EQ(find_marker_after_prompt(s.c_str(), MARKER), -1);
+    EXPECT_EQ(without_markers(s, 1), std::make_pair(s, 1));
+    int length = 0;
+    EXPECT_EQ(find_marker_after_prompt(s.c_str(), &length), -1);
 }
 
 TEST(PaneText, StartMarkerBehindAPromptAcrossTheJoin) {
-    std::wstring joined = std::wstring(L"older\r==> C:\\>  sTa") + L"RT\tnotepad\r\n";
-    EXPECT_EQ(find_marker_after_prompt(joined.c_str(), MARKER), 15);
-    EXPECT_EQ(find_marker_after_prompt(L" sTaRT\tx", MARKER), -1);
+    int length = 0;
+    EXPECT_EQ(find_marker_after_prompt(L"older\r==> C:\\>  sTaRT\tnotepad\r\n", &length), 15);
+    EXPECT_EQ(length, 7);
+    EXPECT_EQ(find_marker_after_prompt(L"==> C:\\>  sTaRT\t\"\"\t\"a b\"", &length), 9);
+    EXPECT_EQ(length, 10);
+    EXPECT_EQ(find_marker_after_prompt(L" sTaRT\tx", &length), -1);
 }
 
 TEST(PaneText, CarriageReturnRunsBeforeALineFeedCollapse) {

@@ -35,7 +35,7 @@ protected:
         ASSERT_NE(Main, nullptr);
         Text = nullptr;
         create_text(0);
-        start_marker_pending = false;
+        start_markers_pending = 0;
         beep_count = 0;
         Logging = 0;
         ColorText = NORMAL;
@@ -51,7 +51,7 @@ protected:
         Logging = saved_logging;
         ColorText = saved_colour;
         grid_columns = saved_columns;
-        start_marker_pending = false;
+        start_markers_pending = 0;
     }
 
     void create_text(DWORD extra_style) {
@@ -242,44 +242,43 @@ TEST_F(PaneWindow, ALineWithoutBreaksLosesAddedPlusSixteen) {
 }
 
 TEST_F(PaneWindow, StartMarkerIsRemovedFromTheEcho) {
-    start_marker_pending = true;
+    start_markers_pending = 1;
     print_to_output_pane(L"%s", L"==> C:\\> ");
-    EXPECT_TRUE(start_marker_pending);
+    EXPECT_EQ(start_markers_pending, 1);
     print_to_output_pane(L"%s", L" sTaRT\tnotepad\r\n");
-    EXPECT_FALSE(start_marker_pending);
+    EXPECT_EQ(start_markers_pending, 0);
     EXPECT_EQ(pane_text_now(), L"==> C:\\> notepad\r");
 
     set_pane(L"");
-    start_marker_pending = true;
+    start_markers_pending = 1;
     print_to_output_pane(L"%s", L"==> C:\\>  sTaRT\tnotepad\r\n");
-    EXPECT_FALSE(start_marker_pending);
+    EXPECT_EQ(start_markers_pending, 0);
     EXPECT_EQ(pane_text_now(), L"==> C:\\> notepad\r");
 
     // Before a quoted program the marker carries start's empty title.
     set_pane(L"");
-    start_marker_pending = start_marker_quoted = true;
+    start_markers_pending = 1;
     print_to_output_pane(L"%s", L"==> C:\\>  sTaRT\t\"\"\t\"C:\\My Apps\\app.exe\" x\r\n");
-    EXPECT_FALSE(start_marker_pending);
+    EXPECT_EQ(start_markers_pending, 0);
     EXPECT_EQ(pane_text_now(), L"==> C:\\> \"C:\\My Apps\\app.exe\" x\r");
-    start_marker_quoted = false;
 }
 
 TEST_F(PaneWindow, StartMarkerSplitBetweenTwoReads) {
     set_pane(L"older line\r");
-    start_marker_pending = true;
+    start_markers_pending = 1;
     print_to_output_pane(L"%s", L"==> C:\\>  sTa");
-    EXPECT_TRUE(start_marker_pending);
+    EXPECT_EQ(start_markers_pending, 1);
     print_to_output_pane(L"%s", L"RT\tnotepad\r\n");
-    EXPECT_FALSE(start_marker_pending);
+    EXPECT_EQ(start_markers_pending, 0);
     EXPECT_EQ(pane_text_now(), L"older line\r==> C:\\> notepad\r");
 }
 
 TEST_F(PaneWindow, StartMarkerElsewhereIsPrintedUnchanged) {
-    start_marker_pending = true;
+    start_markers_pending = 1;
     print_to_output_pane(L"%s", L"echo x sTaRT\ty\r\n");
-    EXPECT_TRUE(start_marker_pending);
+    EXPECT_EQ(start_markers_pending, 1);
     EXPECT_EQ(pane_text_now(), L"echo x sTaRT\ty\r");
-    start_marker_pending = false;
+    start_markers_pending = 0;
     print_to_output_pane(L"%s", L"==> C:\\>  sTaRT\tz");
     EXPECT_EQ(pane_text_now(), L"echo x sTaRT\ty\r==> C:\\>  sTaRT\tz");
 }

@@ -51,7 +51,7 @@ inline std::string bytes_sent(HANDLE slave_in_read) {
 struct TestWindowSet {
     HWND main = nullptr, text = nullptr, prom = nullptr, edit = nullptr;
     WNDPROC edit_proc = nullptr, text_proc = nullptr;
-    HANDLE in_write = nullptr, in_read = nullptr, out_read = nullptr;
+    HANDLE in_write = nullptr, out_read = nullptr;
     HANDLE slave_in_read = nullptr, slave_in_write = nullptr, slave_out_read = nullptr, slave_out_write = nullptr;
 
     bool open() {
@@ -64,7 +64,7 @@ struct TestWindowSet {
         }();
         main = Main, text = Text, prom = Prom, edit = Edit;
         edit_proc = edit_previous_proc, text_proc = text_previous_proc;
-        in_write = stdin_write, in_read = stdin_read, out_read = stdout_read;
+        in_write = stdin_write, out_read = stdout_read;
         LoadLibraryW(L"Riched20.dll");
         Main = CreateWindowW(L"TavroTestMain", L"", WS_OVERLAPPED, 0, 0, 300, 200, nullptr, nullptr, nullptr, nullptr);
         Text = CreateWindowW(L"RichEdit20W", L"", WS_CHILD | ES_MULTILINE, 0, 20, 280, 100, Main, nullptr, nullptr,
@@ -77,8 +77,8 @@ struct TestWindowSet {
         if (!CreatePipe(&slave_in_read, &slave_in_write, nullptr, 0) ||
             !CreatePipe(&slave_out_read, &slave_out_write, nullptr, 0))
             return false;
-        stdin_write = slave_in_write, stdin_read = slave_in_read, stdout_read = slave_out_read;
-        return true;
+        stdin_write = slave_in_write, stdout_read = slave_out_read;
+        return make_write_end_nonblocking(slave_in_write);
     }
 
     void close() {
@@ -87,7 +87,7 @@ struct TestWindowSet {
         DestroyWindow(Main);
         Main = main, Text = text, Prom = prom, Edit = edit;
         edit_previous_proc = edit_proc, text_previous_proc = text_proc;
-        stdin_write = in_write, stdin_read = in_read, stdout_read = out_read;
+        stdin_write = in_write, stdout_read = out_read;
         for (HANDLE h : {slave_in_read, slave_in_write, slave_out_read, slave_out_write})
             if (h) CloseHandle(h);
     }

@@ -1,0 +1,74 @@
+// Naming the programs Tavro starts: which names are bare, which is the command processor, and
+// which search folders are safe.
+#include "slave/slave_text.h"
+#include <gtest/gtest.h>
+#include <string>
+
+namespace {
+
+TEST(SlaveText, TheProgramOfACommandLine) {
+    struct Case {
+        const wchar_t* line;
+        const wchar_t* name;
+        const wchar_t* rest;
+        bool folder, processor;
+    } cases[] = {
+        {L"cmd.exe", L"cmd.exe", L"", false, true},
+        {L"  CMD /k echo", L"CMD", L" /k echo", false, true},
+        {L"\"cmd.exe\" /q", L"cmd.exe", L" /q", false, true},
+        {L"cmdx.exe", L"cmdx.exe", L"", false, false},
+        {L"cmd.exe.bat", L"cmd.exe.bat", L"", false, false},
+        {L".\\cmd.exe", L".\\cmd.exe", L"", true, false},
+        {L"C:\\Windows\\System32\\cmd.exe /d", L"C:\\Windows\\System32\\cmd.exe", L" /d", true, false},
+        {L"\"C:\\Program Files\\a b.exe\" -x", L"C:\\Program Files\\a b.exe", L" -x", true, false},
+        {L"\"unclosed", L"unclosed", L"", false, false},
+    };
+    for (const Case& c : cases) {
+        int start = -1, length = -1;
+        const wchar_t* rest = nullptr;
+        split_program(c.line, &start, &length, &rest);
+        EXPECT_EQ(std::wstring(c.line + start, length), c.name) << c.line;
+        EXPECT_STREQ(rest, c.rest) << c.line;
+        EXPECT_EQ(names_a_folder(c.line + start, length), c.folder) << c.line;
+        EXPECT_EQ(is_command_processor_name(c.line + start, length), c.processor) << c.line;
+    }
+}
+
+TEST(SlaveText, CommandLineJoinedWithQuotesOrNotAtAll) {
+    wchar_t out[32];
+    EXPECT_TRUE(join_command_line(L"C:\\a b\\cmd.exe", L" /k x", out, 32));
+    EXPECT_STREQ(out, L"\"C:\\a b\\cmd.exe\" /k x");
+    EXPECT_TRUE(join_command_line(L"C:\\c.exe", L"", out, 11));   // 10 characters and the end
+    EXPECT_FALSE(join_command_line(L"C:\\cc.exe", L"", out, 11));
+    EXPECT_STREQ(out, L"");
+}
+
+TEST(SlaveText, OnlyAbsolutePathEntriesAreSearched) {
+    wchar_t out[64];
+    keep_absolute_path_entries(L".;C:\\bin;bin;\"C:\\Program Files\\x\";;\\\\srv\\tools;\\rooted;D:rel;E:/ok", out,
+                               64);
+    EXPECT_STREQ(out, L"C:\\bin;C:\\Program Files\\x;\\\\srv\\tools;E:/ok");
+    // An entry that does not fit is left out whole; the ones after it may still fit.
+    keep_absolute_path_entries(L"C:\\a;C:\\very\\long\\folder;D:\\b", out, 12);
+    EXPECT_STREQ(out, L"C:\\a;D:\\b");
+    EXPECT_TRUE(is_absolute_path(L"c:\\x"));
+    EXPECT_FALSE(is_absolute_path(L"c:x"));
+    EXPECT_FALSE(is_absolute_path(L"\\\\"));
+}
+
+TEST(SlaveText, SystemFolderPathsMoveToSysnative) {
+    wchar_t out[64];
+    EXPECT_TRUE(move_to_folder(L"c:\\windows\\SYSTEM32\\cmd.exe", L"C:\\Windows\\System32\\",
+                               L"C:\\Windows\\Sysnative", out, 64));
+    EXPECT_STREQ(out, L"C:\\Windows\\Sysnative\\cmd.exe");
+    EXPECT_FALSE(move_to_folder(L"C:\\Windows\\System32x\\cmd.exe", L"C:\\Windows\\System32",
+                                L"C:\\Windows\\Sysnative", out, 64));
+    EXPECT_FALSE(move_to_folder(L"C:\\Windows\\System32\\sub\\cmd.exe", L"C:\\Windows\\System32",
+                                L"C:\\Windows\\Sysnative", out, 64));
+    EXPECT_FALSE(move_to_folder(L"D:\\Tools\\tcc.exe", L"C:\\Windows\\System32", L"C:\\Windows\\Sysnative", out,
+                                64));
+    EXPECT_FALSE(move_to_folder(L"C:\\Windows\\System32\\cmd.exe", L"C:\\Windows\\System32",
+                                L"C:\\Windows\\Sysnative", out, 28));
+}
+
+}  // namespace

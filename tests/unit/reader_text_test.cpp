@@ -175,18 +175,17 @@ std::string utf16le(const std::wstring& text) {
     return bytes;
 }
 
+// Each piece as text, and a "|" where it ends: 8-bit bytes widened one by one (as a Latin-1 code
+// page would), UTF-16 as UTF-16.
 void widen_piece(const unsigned char* bytes, int count, bool utf16, void* context) {
     std::wstring* out = (std::wstring*)context;
-    if (utf16) {
-        EXPECT_EQ(count % 2, 0);
-        for (int i = 0; i + 1 < count; i += 2) *out += (wchar_t)(bytes[i] | bytes[i + 1] << 8);
-    } else {
-        for (int i = 0; i < count; i++) *out += (wchar_t)bytes[i];   // as a Latin-1 code page would
-    }
+    EXPECT_TRUE(!utf16 || count % 2 == 0);
+    for (int i = 0; i < count; i += utf16 ? 2 : 1) *out += (wchar_t)(utf16 ? bytes[i] | bytes[i + 1] << 8 : bytes[i]);
+    *out += L'|';
 }
 
-// The reads of one stream as the reader decodes them, each handing its kept bytes to the next.
-// A read is its bytes and whether more output is waiting behind it.
+// The reads of one stream (its bytes, and whether more output waits behind them) as the reader
+// decodes them, each handing its kept bytes on to the next.
 std::wstring decode_reads(const std::vector<std::pair<std::string, bool>>& reads, StreamDecoding* decoding,
                           ByteEncoding encoding = ENCODING_SINGLE_BYTE) {
     std::wstring out;
@@ -208,58 +207,45 @@ TEST(ReaderText, Utf16OutputIsDecodedUntilThePrompt) {
         const char* what;
         std::vector<std::pair<std::string, bool>> reads;
         std::wstring shown;
+        ByteEncoding encoding = ENCODING_SINGLE_BYTE;
     } cases[] = {
         {"a byte-order mark after the echo",
          {{"wmic\r\n\xFF\xFE" + utf16le(text) + prompt + "dir\r\n", false}},
-         L"wmic\r\n" + text + L"\r\n==> C:\\> dir\r\n"},
+         L"wmic\r\n|" + text + L"|\r\n==> C:\\> dir\r\n|"},
         {"a byte and a NUL, three times over, at a line start",
          {{"wsl -l\r\n" + utf16le(L"Ubuntu\r\n") + prompt, false}},
-         L"wsl -l\r\nUbuntu\r\n\r\n==> C:\\> "},
-        {"the mark split between reads", {{"x\r\n\xFF", true}, {"\xFE" + utf16le(L"\x4E2D"), false}}, L"x\r\n\x4E2D"},
+         L"wsl -l\r\n|Ubuntu\r\n|\r\n==> C:\\> |"},
+        {"the mark split between reads", {{"x\r\n\xFF", true}, {"\xFE" + utf16le(L"\x4E2D"), false}},
+         L"x\r\n|\x4E2D|"},
         {"a character split between reads",
          {{"\xFF\xFE\x2D", true}, {"\x4E" + utf16le(L"!") + prompt, false}},
-         L"\x4E2D!\r\n==> C:\\> "},
+         L"\x4E2D!|\r\n==> C:\\> |"},
         {"the prompt split between reads",
          {{"\xFF\xFE" + utf16le(L"ok\r\n") + "\r\n==", true}, {"> C:\\> ", false}},
-         L"ok\r\n\r\n==> C:\\> "},
+         L"ok\r\n|\r\n==> C:\\> |"},
         {"a prompt of the user's own, without the arrows",
          {{"\xFF\xFE" + utf16le(L"ok\r\n") + "\r\nD:\\work>", false}},
-         L"ok\r\n\r\nD:\\work>"},
+         L"ok\r\n|\r\nD:\\work>|"},
         {"stray NULs are dropped, the rest kept", {{std::string("ab\0cd\r\nx\0y\0z\r\n", 14), false}},
-         L"abcd\r\nxyz\r\n"},
-        {"not at a line start", {{"ab\xFF\xFE" "c", false}}, L"ab\xFF\xFE" L"c"},
-        {"a NUL first: a line of NULs and blanks", {{std::string("\0 \0 \0 \0 x", 9), false}}, L"    x"},
+         L"abcd\r\nxyz\r\n|"},
+        {"not at a line start", {{"ab\xFF\xFE" "c", false}}, L"ab\xFF\xFE" L"c|"},
+        {"a NUL first: a line of NULs and blanks", {{std::string("\0 \0 \0 \0 x", 9), false}}, L"    x|"},
+        {"a UTF-8 character split between reads goes on whole, past a NUL too",
+         {{std::string("a\0\xE2\x82", 4), false}, {"\xAC", false}},
+         L"a|\xE2\x82\xAC|",
+         ENCODING_UTF8},
     };
     for (const Case& c : cases) {
         StreamDecoding decoding;
         decoding_reset(&decoding);
-        EXPECT_EQ(decode_reads(c.reads, &decoding), c.shown) << c.what;
+        EXPECT_EQ(decode_reads(c.reads, &decoding, c.encoding), c.shown) << c.what;
     }
     // The prompt ends it: 8-bit output follows as it is.
     StreamDecoding decoding;
     decoding_reset(&decoding);
     decode_reads({{"\xFF\xFE" + utf16le(L"a") + prompt, false}}, &decoding);
     EXPECT_FALSE(decoding.utf16);
-    EXPECT_EQ(decode_reads({{"\x4E\x2D\r\n", false}}, &decoding), L"N-\r\n");
-}
-
-TEST(ReaderText, DecodingKeepsAnUnfinishedUtf8Character) {
-    StreamDecoding decoding;
-    decoding_reset(&decoding);
-    std::wstring out;
-    unsigned char bytes[] = {'a', 'b', 0xE2, 0x82};
-    int keep = decode_read(bytes, 4, &decoding, false, ENCODING_UTF8, nullptr, nullptr, widen_piece, &out);
-    EXPECT_EQ(out, L"ab");
-    ASSERT_EQ(keep, 2);
-    EXPECT_EQ(bytes[2], 0xE2);
-    // A NUL before it: the character still goes on to the next read whole.
-    unsigned char with_nul[] = {'a', 0, 0xE2, 0x82};
-    out.clear();
-    keep = decode_read(with_nul, 4, &decoding, false, ENCODING_UTF8, nullptr, nullptr, widen_piece, &out);
-    EXPECT_EQ(out, L"a");
-    ASSERT_EQ(keep, 2);
-    EXPECT_EQ(with_nul[2], 0xE2);
-    EXPECT_EQ(with_nul[3], 0x82);
+    EXPECT_EQ(decode_reads({{"\x4E\x2D\r\n", false}}, &decoding), L"N-\r\n|");
 }
 
 TEST(ReaderText, PromptLineGivesItsDirectoryAndLength) {

@@ -17,8 +17,10 @@ TEST(SlaveText, TheProgramOfACommandLine) {
         {L"  CMD /k echo", L"CMD", L" /k echo", false, true},
         {L"\"cmd.exe\" /q", L"cmd.exe", L" /q", false, true},
         {L"cmdx.exe", L"cmdx.exe", L"", false, false},
+        {L"amd.exe", L"amd.exe", L"", false, false},
         {L"cmd.exe.bat", L"cmd.exe.bat", L"", false, false},
         {L".\\cmd.exe", L".\\cmd.exe", L"", true, false},
+        {L"\\cmd.exe", L"\\cmd.exe", L"", true, false},
         {L"C:\\Windows\\System32\\cmd.exe /d", L"C:\\Windows\\System32\\cmd.exe", L" /d", true, false},
         {L"\"C:\\Program Files\\a b.exe\" -x", L"C:\\Program Files\\a b.exe", L" -x", true, false},
         {L"\"unclosed", L"unclosed", L"", false, false},
@@ -48,6 +50,14 @@ TEST(SlaveText, OnlyAbsolutePathEntriesAreSearched) {
     keep_absolute_path_entries(L".;C:\\bin;bin;\"C:\\Program Files\\x\";;\\\\srv\\tools;\\rooted;D:rel;E:/ok", out,
                                64);
     EXPECT_STREQ(out, L"C:\\bin;C:\\Program Files\\x;\\\\srv\\tools;E:/ok");
+    // Letters only, either case, and the shortest share.
+    keep_absolute_path_entries(L"@:\\a;A:\\b;Z:\\c;[:\\d;`:\\e;a:\\f;z:\\g;{:\\h;\\\\s;C:\\", out, 64);
+    EXPECT_STREQ(out, L"A:\\b;Z:\\c;a:\\f;z:\\g;\\\\s;C:\\");
+    wchar_t exact[6];
+    keep_absolute_path_entries(L"C:\\ab", exact, 6);
+    EXPECT_STREQ(exact, L"C:\\ab");
+    keep_absolute_path_entries(L"C:\\abc", exact, 6);
+    EXPECT_STREQ(exact, L"");
     // An entry that does not fit is left out whole; the ones after it may still fit.
     keep_absolute_path_entries(L"C:\\a;C:\\very\\long\\folder;D:\\b", out, 12);
     EXPECT_STREQ(out, L"C:\\a;D:\\b");
@@ -61,6 +71,12 @@ TEST(SlaveText, SystemFolderPathsMoveToSysnative) {
     EXPECT_TRUE(move_to_folder(L"c:\\windows\\SYSTEM32\\cmd.exe", L"C:\\Windows\\System32\\",
                                L"C:\\Windows\\Sysnative", out, 64));
     EXPECT_STREQ(out, L"C:\\Windows\\Sysnative\\cmd.exe");
+    EXPECT_TRUE(move_to_folder(L"C:\\Windows\\System32\\cmd.exe", L"C:\\Windows\\System32",
+                               L"C:\\Windows\\Sysnative\\", out, 64));
+    EXPECT_STREQ(out, L"C:\\Windows\\Sysnative\\cmd.exe");
+    EXPECT_FALSE(move_to_folder(L"C:\\Windows\\System32\\", L"C:\\Windows\\System32", L"C:\\Windows\\Sysnative",
+                                out, 64));
+    EXPECT_FALSE(move_to_folder(L"\\cmd.exe", L"\\", L"C:\\Windows\\Sysnative", out, 64));
     EXPECT_FALSE(move_to_folder(L"C:\\Windows\\System32x\\cmd.exe", L"C:\\Windows\\System32",
                                 L"C:\\Windows\\Sysnative", out, 64));
     EXPECT_FALSE(move_to_folder(L"C:\\Windows\\System32\\sub\\cmd.exe", L"C:\\Windows\\System32",

@@ -223,6 +223,9 @@ TEST(ReaderText, Utf16OutputIsDecodedUntilThePrompt) {
         {"the prompt split between reads",
          {{"\xFF\xFE" + utf16le(L"ok\r\n") + "\r\n==", true}, {"> C:\\> ", false}},
          L"ok\r\n|\r\n==> C:\\> |"},
+        {"the prompt in the next read", {{"\xFF\xFE" + utf16le(L"ok\r\n"), true}, {"\r\n==> C:\\> ", false}},
+         L"ok\r\n|\r\n==> C:\\> |"},
+        {"a 0xFF that starts no mark", {{"\xFF" "abcdefghij", true}}, L"\xFF" L"abcdefghij|"},
         {"a prompt of the user's own, without the arrows",
          {{"\xFF\xFE" + utf16le(L"ok\r\n") + "\r\nD:\\work>", false}},
          L"ok\r\n|\r\nD:\\work>|"},
@@ -246,6 +249,13 @@ TEST(ReaderText, Utf16OutputIsDecodedUntilThePrompt) {
     decode_reads({{"\xFF\xFE" + utf16le(L"a") + prompt, false}}, &decoding);
     EXPECT_FALSE(decoding.utf16);
     EXPECT_EQ(decode_reads({{"\x4E\x2D\r\n", false}}, &decoding), L"N-\r\n|");
+    // Never more handed on than the carry holds, however the bytes fall: here a UTF-16 part of an
+    // odd length before eight bytes that may begin the prompt.
+    unsigned char odd[] = {0xFF, 0xFE, 'A', 0, 0, '\r', '\n', '=', '=', '>', ' ', 'C', ':'};
+    std::wstring ignored;
+    decoding_reset(&decoding);
+    EXPECT_LE(decode_read(odd, sizeof odd, &decoding, true, ENCODING_SINGLE_BYTE, nullptr, nullptr, widen_piece, &ignored),
+              DECODE_KEEP_MAX);
 }
 
 TEST(ReaderText, PromptLineGivesItsDirectoryAndLength) {

@@ -31,6 +31,16 @@ void close_slave_link() {
     close_handle(&stdin_write);
 }
 
+// Appends a folder and the separator to a search list, unless it is empty: an empty entry would
+// stand for the current folder.
+static void add_search_folder(wchar_t* list, int* used, const wchar_t* folder, int length) {
+    if (length <= 0) return;
+    wmemcpy(list + *used, folder, length);
+    *used += length;
+    list[(*used)++] = ';';
+    list[*used] = 0;
+}
+
 static int wide_bytes(int code_page, const wchar_t* text, int count) {
     return WideCharToMultiByte(code_page, 0, text, count, NULL, 0, NULL, NULL);
 }
@@ -240,23 +250,19 @@ bool command_processor_path(wchar_t* path, int capacity) {
 static bool search_program(const wchar_t* name, wchar_t* found, int capacity) {
     enum { SEARCH_CHARS = 32767 + 3 * (MAX_PATH + 1) };
     static wchar_t path_value[32768], search[SEARCH_CHARS];
+    wchar_t folder[MAX_PATH + 1];
     int used = 0;
-    DWORD n = GetModuleFileNameW(NULL, search, MAX_PATH);
-    if (n > 0 && n < MAX_PATH) {
-        search[n] = 0;
-        wchar_t* slash = wcsrchr(search, '\\');
-        used = slash ? (int)(slash - search) : 0;
-    }
-    search[used++] = ';';
-    n = GetSystemDirectoryW(search + used, MAX_PATH + 1);
-    if (n > 0 && n <= MAX_PATH) used += n;
-    search[used++] = ';';
-    n = GetWindowsDirectoryW(search + used, MAX_PATH + 1);
-    if (n > 0 && n <= MAX_PATH) used += n;
-    search[used++] = ';';
-    search[used] = 0;
+    search[0] = 0;
+    DWORD n = GetModuleFileNameW(NULL, folder, MAX_PATH);
+    wchar_t* slash = n > 0 && n < MAX_PATH ? (folder[n] = 0, wcsrchr(folder, '\\')) : NULL;
+    if (slash) add_search_folder(search, &used, folder, (int)(slash - folder));
+    n = GetSystemDirectoryW(folder, MAX_PATH + 1);
+    if (n <= MAX_PATH) add_search_folder(search, &used, folder, (int)n);
+    n = GetWindowsDirectoryW(folder, MAX_PATH + 1);
+    if (n <= MAX_PATH) add_search_folder(search, &used, folder, (int)n);
     n = GetEnvironmentVariableW(L"PATH", path_value, 32768);
     if (n > 0 && n < 32768) keep_absolute_path_entries(path_value, search + used, SEARCH_CHARS - used);
+    if (used > 0 && !search[used]) search[used - 1] = 0;   // no empty entry at the end either
     n = SearchPathW(search, name, L".exe", (DWORD)capacity, found, NULL);
     return n > 0 && (int)n < capacity;
 }

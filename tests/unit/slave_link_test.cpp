@@ -149,6 +149,30 @@ TEST_F(SlaveLink, TheConsoleWindowIsFoundByItsClass) {
     slave_process = PROCESS_INFORMATION();
 }
 
+// A bare App name is never looked for in the current folder, which is the slave's.
+TEST_F(SlaveLink, ABareProgramNameIsNotSearchedInTheCurrentFolder) {
+    wchar_t saved_dir[MAX_PATH], saved_app[APP_MAX + 1], temp[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, saved_dir);
+    wcscpy(saved_app, App);
+    GetTempPathW(MAX_PATH, temp);
+    std::wstring planted = std::wstring(temp) + L"tavro_planted_slave.exe";
+    ASSERT_TRUE(CopyFileW((build_folder() + L"\\bin\\pipecmd.exe").c_str(), planted.c_str(), FALSE));
+    SetCurrentDirectoryW(temp);
+    wcscpy(App, L"tavro_planted_slave.exe");
+    stdin_write = nullptr;
+    start_slave();
+    SetCurrentDirectoryW(saved_dir);
+    wcscpy(App, saved_app);
+    EXPECT_EQ(stdin_write, nullptr) << "the program in the current folder was started";
+    if (stdin_write) {
+        TerminateProcess(slave_process.hProcess, 1);
+        close_slave_link();
+    }
+    EXPECT_NE(pane_text_now().find(L"CreateProcess: "), std::wstring::npos);
+    stdin_write = windows.slave_in_write;
+    DeleteFileW(planted.c_str());
+}
+
 // The command processor by full path: %ComSpec% when it is a full path to a file, else the
 // system folder's cmd.exe; never one found in the current folder.
 TEST_F(SlaveLink, TheCommandProcessorIsNamedByFullPath) {

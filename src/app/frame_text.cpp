@@ -82,6 +82,20 @@ void grid_size(int client_width, int client_height, bool scroll_bar_shown, int s
     *lines = cell_height > 0 ? (client_height - 7) / cell_height : 0;
 }
 
+static int divide_rounded(long long value, long long by) {
+    return (int)(value >= 0 ? (value + by / 2) / by : -((-value + by / 2) / by));
+}
+
+int scale_for_dpi(int value, int dpi) { return divide_rounded((long long)value * (dpi > 0 ? dpi : 96), 96); }
+int unscale_for_dpi(int value, int dpi) { return divide_rounded((long long)value * 96, dpi > 0 ? dpi : 96); }
+
+void child_layout(int w, int h, int cw, int ch, int dpi, ChildRect* text, ChildRect* prom, ChildRect* edit) {
+    const int m2 = scale_for_dpi(2, dpi), m4 = scale_for_dpi(4, dpi), m5 = scale_for_dpi(5, dpi);
+    *text = {m2, m2, w - m2, h - ch - m5};
+    *prom = {m2, h - ch - m4, cw, ch + m2};
+    *edit = {cw + m2, h - ch - m4, w - cw - m4, ch + m2};
+}
+
 void startup_placement(int* left, int* top, int* height, int full_screen_width, int virtual_width,
                        int max_window_height) {
     if (*left >= full_screen_width - 10 && *left >= virtual_width - 10) {

@@ -38,6 +38,20 @@ void derive_file_names(const wchar_t* exe_path, const wchar_t* instance_name, De
 void grid_size(int client_width, int client_height, bool scroll_bar_shown, int scroll_bar_width,
                int cell_width, int cell_height, int* columns, int* lines);
 
+// A length in pixels at 96 DPI for a window at dpi, rounded to the nearest pixel (a dpi below 1
+// counts as 96); unscale_for_dpi is its inverse.
+int scale_for_dpi(int value, int dpi);
+int unscale_for_dpi(int value, int dpi);
+
+struct ChildRect {
+    int x, y, width, height;
+};
+// Where the pane, the prompt display and the input line go in Main's client area with the cell
+// cw x ch: the pane above, the one-cell prompt display and the input line below it. The margins
+// of 2, 4 and 5 pixels are those of 96 DPI and grow with dpi.
+void child_layout(int client_width, int client_height, int cell_width, int cell_height, int dpi, ChildRect* text,
+                  ChildRect* prom, ChildRect* edit);
+
 // Bounded copy and append: the result is always terminated and never longer than cap - 1.
 void copy_text(wchar_t* dst, int cap, const wchar_t* src);
 void append_text(wchar_t* dst, int cap, const wchar_t* src);

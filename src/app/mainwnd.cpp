@@ -1,6 +1,7 @@
 // Main's window procedure: layout, focus, the poll timer and the menu commands.
 #include "app/app.h"
 #include "app/commands.h"
+#include "app/frame_text.h"
 #include "app/grid.h"
 #include "app/placement.h"
 #include "dialogs/dialogs.h"
@@ -24,11 +25,12 @@ HINSTANCE (*shell_open)(HWND owner, const wchar_t* file, const wchar_t* director
 static void layout() {
     RECT r;
     GetClientRect(Main, &r);
-    int W = r.right, H = r.bottom, cw = cell_width, ch = cell_height;
+    ChildRect text, prom, edit;
+    child_layout(r.right, r.bottom, cell_width, cell_height, window_dpi, &text, &prom, &edit);
     const UINT flags = SWP_NOZORDER | SWP_SHOWWINDOW;
-    SetWindowPos(Text, NULL, 2, 2, W - 2, H - ch - 5, flags);
-    SetWindowPos(Prom, NULL, 2, H - ch - 4, cw, ch + 2, flags);
-    SetWindowPos(Edit, NULL, cw + 2, H - ch - 4, W - cw - 4, ch + 2, flags);
+    SetWindowPos(Text, NULL, text.x, text.y, text.width, text.height, flags);
+    SetWindowPos(Prom, NULL, prom.x, prom.y, prom.width, prom.height, flags);
+    SetWindowPos(Edit, NULL, edit.x, edit.y, edit.width, edit.height, flags);
     recompute_grid();
     if (grid_columns) {
         wchar_t title[300];
@@ -232,22 +234,24 @@ static void code_page_command() {
     send_to_slave(line);
 }
 
+// The font dialog reckons heights in the screen's DPI, the one its point sizes are read in; Size
+// is kept as at 96 DPI and the font is made for the window's own DPI.
+static int screen_dpi() { return dpi_for_window(NULL); }
+
 static void font_command() {
+    LOGFONTW chosen = logfont;
+    chosen.lfHeight = scale_for_dpi(Size, screen_dpi());
     CHOOSEFONTW cf = {};
     cf.lStructSize = sizeof cf;
     cf.hwndOwner = Main;
-    cf.lpLogFont = &logfont;
+    cf.lpLogFont = &chosen;
     cf.Flags = CF_SCREENFONTS | CF_INITTOLOGFONTSTRUCT | CF_FIXEDPITCHONLY | CF_FORCEFONTEXIST;
     if (!ChooseFontW(&cf)) return;
+    logfont = chosen;
     lstrcpynW(Name, logfont.lfFaceName, FONT_NAME_MAX + 1);
-    Size = logfont.lfHeight;
+    Size = unscale_for_dpi(logfont.lfHeight, screen_dpi());
     Weight = logfont.lfWeight;
-    HFONT previous = font;
-    font = CreateFontIndirectW(&logfont);
-    SendMessageW(Text, WM_SETFONT, (WPARAM)font, TRUE);
-    SendMessageW(Prom, WM_SETFONT, (WPARAM)font, TRUE);
-    SendMessageW(Edit, WM_SETFONT, (WPARAM)font, TRUE);
-    if (previous) DeleteObject(previous);
+    make_font();
     measure_cell(Text);
     apply_tab_stops();
     set_output_colour(Text, SCF_ALL, ColorText);
@@ -380,6 +384,22 @@ LRESULT CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
     case WM_SIZE:
         if (Text && Prom && Edit) layout();
         return 0;
+    case WM_DPICHANGED: {
+        // Moved to a monitor of another scaling, or the scaling changed: the font, the cell, the
+        // tab stops and the margins follow, and the window takes the size Windows suggests.
+        window_dpi = HIWORD(wparam);
+        refresh_dpi_metrics();
+        make_font();
+        if (Text) {
+            measure_cell(Text);
+            apply_tab_stops();
+        }
+        const RECT* r = (const RECT*)lparam;
+        SetWindowPos(window, NULL, r->left, r->top, r->right - r->left, r->bottom - r->top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+        if (Text && Prom && Edit) layout();
+        return 0;
+    }
     case WM_PAINT: {
         PAINTSTRUCT ps;
         BeginPaint(window, &ps);

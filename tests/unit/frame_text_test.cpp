@@ -1,5 +1,6 @@
 // Start-up text logic: command line, derived file names, grid, start-up placement.
 #include <gtest/gtest.h>
+#include <utility>
 #include "app/frame_text.h"
 #include <string>
 
@@ -106,6 +107,34 @@ TEST(Grid, ScrollBarShownDoesNotChangeColumns) {
     grid_size(642, 407, false, 17, 8, 16, &c1, &l1);
     grid_size(642 - 17, 407, true, 17, 8, 16, &c2, &l2);
     EXPECT_EQ(c1, c2);
+}
+
+// At 96 DPI the margins are 2, 4 and 5 pixels; at 150 % and 200 % they grow with the scaling.
+TEST(Layout, MarginsGrowWithTheDpi) {
+    struct Row {
+        int dpi;
+        ChildRect text, prom, edit;
+    } rows[] = {
+        {96, {2, 2, 638, 459}, {2, 460, 8, 18}, {10, 460, 628, 18}},
+        {144, {3, 3, 637, 456}, {3, 458, 8, 19}, {11, 458, 626, 19}},
+        {192, {4, 4, 636, 454}, {4, 456, 8, 20}, {12, 456, 624, 20}},
+    };
+    for (const Row& row : rows) {
+        ChildRect text, prom, edit;
+        child_layout(640, 480, 8, 16, row.dpi, &text, &prom, &edit);
+        for (auto pair : {std::make_pair(text, row.text), std::make_pair(prom, row.prom), std::make_pair(edit, row.edit)}) {
+            EXPECT_EQ(pair.first.x, pair.second.x) << row.dpi;
+            EXPECT_EQ(pair.first.y, pair.second.y) << row.dpi;
+            EXPECT_EQ(pair.first.width, pair.second.width) << row.dpi;
+            EXPECT_EQ(pair.first.height, pair.second.height) << row.dpi;
+        }
+    }
+    // Font heights keep their sign and round to the nearest pixel both ways.
+    EXPECT_EQ(scale_for_dpi(-16, 144), -24);
+    EXPECT_EQ(scale_for_dpi(-13, 120), -16);
+    EXPECT_EQ(unscale_for_dpi(-24, 144), -16);
+    EXPECT_EQ(unscale_for_dpi(scale_for_dpi(-11, 168), 168), -11);
+    EXPECT_EQ(scale_for_dpi(5, 0), 5);   // no DPI known: as at 96
 }
 
 TEST(Placement, LeftBeyondRemovedMonitorComesBack) {

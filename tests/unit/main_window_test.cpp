@@ -159,6 +159,50 @@ protected:
     }
 };
 
+// Moved to a monitor at 200 %: the font doubles, the cell is measured again, the margins double
+// and the window takes the rectangle Windows suggests.
+TEST_F(MainWindow, ADpiChangeRemakesTheFontAndTheMarginsAndTakesTheSuggestedRectangle) {
+    LOGFONTW saved_logfont = logfont;
+    HFONT saved_font = font;
+    int saved_size = Size, saved_dpi = window_dpi, saved_width = cell_width, saved_height = cell_height;
+    font = nullptr;
+    ZeroMemory(&logfont, sizeof logfont);
+    lstrcpyW(logfont.lfFaceName, L"Lucida Console");
+    Size = -16;
+    window_dpi = 96;
+    make_font();
+    measure_cell(Text);
+    int height_at_96 = cell_height;
+    RECT suggested = {30, 40, 30 + 700, 40 + 500};
+    SendMessageW(Main, WM_DPICHANGED, MAKEWPARAM(192, 192), (LPARAM)&suggested);
+    EXPECT_EQ(window_dpi, 192);
+    EXPECT_EQ(logfont.lfHeight, -32);
+    EXPECT_EQ(Size, -16);   // kept as at 96 DPI
+    EXPECT_GE(cell_height, 2 * height_at_96 - 2);
+    RECT r, client;
+    GetWindowRect(Main, &r);
+    EXPECT_EQ(r.left, 30);
+    EXPECT_EQ(r.top, 40);
+    EXPECT_EQ(r.right - r.left, 700);
+    EXPECT_EQ(r.bottom - r.top, 500);
+    GetClientRect(Main, &client);
+    auto placed = [](HWND child) {
+        RECT c;
+        GetWindowRect(child, &c);
+        MapWindowPoints(nullptr, Main, (POINT*)&c, 2);
+        return c;
+    };
+    RECT pane = placed(Text), line = placed(Edit);
+    EXPECT_EQ(pane.left, 4);
+    EXPECT_EQ(pane.top, 4);
+    EXPECT_EQ(pane.bottom, client.bottom - cell_height - 10 + 4);   // 4 down, 10 short
+    EXPECT_EQ(line.top, client.bottom - cell_height - 8);
+    EXPECT_EQ(line.bottom - line.top, cell_height + 4);
+    DeleteObject(font);
+    font = saved_font, logfont = saved_logfont;
+    Size = saved_size, window_dpi = saved_dpi, cell_width = saved_width, cell_height = saved_height;
+}
+
 TEST_F(MainWindow, HelpOpensTheLocalPageThenTheOnlinePageThenSaysNeitherOpened) {
     std::wstring page = temp + L"tavro_main_window_test.html";
     HANDLE file = CreateFileW(page.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);

@@ -125,7 +125,10 @@ static int create_windows() {
     richedit_library = LoadLibraryW(L"Riched20.dll");
     if (!richedit_library) MessageBoxW(NULL, L"WinMain(): LoadLibrary(Riched20.dll) failed", L"Err! - Tavro", MB_ICONERROR);
 
-    const DWORD pane_style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL;
+    // No dragging of text into or out of the pane: a drop would edit it. (Not ES_READONLY: the
+    // document model refuses its changes then, and the pane is trimmed through it.)
+    const DWORD pane_style =
+        WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_NOOLEDRAGDROP;
     Text = create_child(L"RichEdit20W", PANE_NOTICE, pane_style, text.x, text.y, text.width, text.height);
     if (!Text) {
         wchar_t message[64];

@@ -203,6 +203,83 @@ TEST_F(MainWindow, ADpiChangeRemakesTheFontAndTheMarginsAndTakesTheSuggestedRect
     Size = saved_size, window_dpi = saved_dpi, cell_width = saved_width, cell_height = saved_height;
 }
 
+// What reaches the rich-edit control's own procedure behind the pane's.
+std::vector<std::pair<UINT, WPARAM>> reached;
+WNDPROC control_proc;
+LRESULT CALLBACK record_control(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    if ((message >= WM_KEYFIRST && message <= WM_KEYLAST) || (message >= WM_IME_STARTCOMPOSITION && message <= WM_IME_KEYLAST) ||
+        message == WM_IME_CHAR)
+        reached.push_back({message, wparam});
+    return CallWindowProcW(control_proc, window, message, wparam, lparam);
+}
+
+// Windows' rich-edit control acts on many shortcuts that Wine's lacks; the pane lets it have only
+// moving, selecting, copying and selecting all, and pastes go to the input line.
+TEST_F(MainWindow, ThePaneLetsTheControlHaveOnlyMovingSelectingAndCopying) {
+    control_proc = text_previous_proc;
+    text_previous_proc = record_control;
+    SetWindowTextW(Text, L"line one\rline two");
+    struct Key {
+        UINT message;
+        WPARAM key;
+        bool shift, control, reaches;
+    } keys[] = {
+        {WM_KEYDOWN, VK_LEFT, false, false, true},   {WM_KEYDOWN, VK_HOME, true, false, true},
+        {WM_KEYDOWN, VK_RIGHT, true, true, true},    {WM_KEYDOWN, VK_PRIOR, false, false, true},
+        {WM_KEYDOWN, VK_END, true, false, true},     {WM_KEYUP, VK_LEFT, false, false, true},
+        {WM_KEYDOWN, 'C', false, true, true},        {WM_KEYDOWN, VK_INSERT, false, true, true},
+        {WM_KEYDOWN, 'A', false, true, true},
+        {WM_KEYDOWN, 'E', false, true, false},       {WM_KEYDOWN, 'J', false, true, false},
+        {WM_KEYDOWN, 'L', false, true, false},       {WM_KEYDOWN, 'R', false, true, false},
+        {WM_KEYDOWN, '1', false, true, false},       {WM_KEYDOWN, '2', false, true, false},
+        {WM_KEYDOWN, '5', false, true, false},       {WM_KEYDOWN, 'A', true, true, false},
+        {WM_KEYDOWN, VK_OEM_COMMA, true, true, false}, {WM_KEYDOWN, VK_OEM_PERIOD, true, true, false},
+        {WM_KEYDOWN, 'L', true, true, false},        {WM_KEYDOWN, 'Z', false, true, false},
+        {WM_KEYDOWN, 'Y', false, true, false},       {WM_KEYDOWN, VK_INSERT, false, false, false},
+        {WM_KEYDOWN, VK_BACK, false, true, false},   {WM_KEYDOWN, VK_DELETE, true, false, false},
+        {WM_KEYUP, VK_SHIFT, false, true, false},    {WM_SYSKEYDOWN, 'X', false, false, false},
+        {WM_SYSCHAR, 'x', false, false, false},      {WM_SYSKEYDOWN, VK_BACK, false, false, false},
+        {WM_CHAR, 25, false, true, false},           {WM_CHAR, 26, false, true, false},
+        {WM_CHAR, 2, false, true, false},            {WM_CHAR, 127, false, true, false},
+        {WM_IME_CHAR, 0x4E2D, false, false, false},
+    };
+    for (const Key& k : keys) {
+        reached.clear();
+        set_keys(k.shift, k.control);
+        SendMessageW(Text, k.message, k.key, 0);
+        set_keys(false, false);
+        pump();
+        bool got = false;
+        for (auto& r : reached) got = got || (r.first == k.message && r.second == k.key);
+        EXPECT_EQ(got, k.reaches) << "message " << k.message << " key " << k.key << " shift " << k.shift
+                                  << " control " << k.control;
+    }
+    EXPECT_EQ(pane(), L"line one\rline two");
+    EXPECT_EQ(text_of(Edit), L"\x4E2D");   // the input method's character, typed into the input line
+
+    // Shift+Insert, like Ctrl+V and the paste message, pastes into the input line.
+    ASSERT_TRUE(OpenClipboard(Main));
+    EmptyClipboard();
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, 7 * sizeof(wchar_t));
+    lstrcpyW((wchar_t*)GlobalLock(memory), L"pasted");
+    GlobalUnlock(memory);
+    SetClipboardData(CF_UNICODETEXT, memory);
+    CloseClipboard();
+    for (bool message : {false, true}) {
+        SetWindowTextW(Edit, L"");
+        reached.clear();
+        set_keys(true, false);
+        if (message) SendMessageW(Text, WM_PASTE, 0, 0);
+        else SendMessageW(Text, WM_KEYDOWN, VK_INSERT, 0);
+        set_keys(false, false);
+        pump();
+        EXPECT_EQ(text_of(Edit), L"pasted");
+        EXPECT_EQ(pane(), L"line one\rline two");
+        EXPECT_TRUE(reached.empty());
+    }
+    text_previous_proc = control_proc;
+}
+
 TEST_F(MainWindow, HelpOpensTheLocalPageThenTheOnlinePageThenSaysNeitherOpened) {
     std::wstring page = temp + L"tavro_main_window_test.html";
     HANDLE file = CreateFileW(page.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);

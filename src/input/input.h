@@ -39,6 +39,7 @@ const wchar_t* newest_history_entry();    // for F5 and F6
 // Editing keys.
 void insert_as_typed(const wchar_t* text);   // each character through the input line procedure
 void clear_input_line();                     // empties the line, forgets the program-completion match
+void delete_word_before_caret();             // Ctrl+Backspace; a selection is deleted alone
 bool edit_key_down(WPARAM key, bool shift);  // F1 to F6; true when handled
 bool edit_key_char(wchar_t c);               // Esc, Ctrl+Q, Ctrl+K, Ctrl+\, F2/F4 targets; true when consumed
 

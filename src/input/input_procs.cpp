@@ -125,6 +125,9 @@ LRESULT on_char(HWND window, WPARAM wparam, LPARAM lparam) {
         return 0;
     }
     case 22: return paste_with_retry(window, lparam);
+    // Ctrl+Backspace: Windows' edit control would insert the character (DEL) itself, an invisible
+    // character that makes the command fail.
+    case 127: delete_word_before_caret(); return 0;
     case 9: SendMessageW(window, EM_REPLACESEL, TRUE, (LPARAM)L"\t"); return 0;
     case 13: submit_input_line(); return 0;
     case 1: SendMessageW(window, EM_SETSEL, 0, -1); return 0;

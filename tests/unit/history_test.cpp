@@ -148,6 +148,23 @@ TEST(CopyKeys, F4DeletesUpToTheCharacter) {
     EXPECT_EQ(delete_up_to(L"abc", 7, L'a'), -1);
 }
 
+TEST(CopyKeys, CtrlBackspaceTakesTheWordBeforeTheCaret) {
+    struct Row {
+        const wchar_t* line;
+        size_t caret, start;
+    } rows[] = {
+        {L"dir abc  def", 12, 9},
+        {L"dir abc  def", 9, 4},   // the blanks before the caret go with the word before them
+        {L"dir abc  def", 6, 4},   // inside a word: back to its start
+        {L"cd C:\\foo\\bar.txt", 17, 3},   // a path is one word, as in the console
+        {L"x\ty", 3, 2},           // a tab is a blank
+        {L"  ", 2, 0},
+        {L"", 0, 0},
+        {L"abc def", 40, 4},       // a caret past the end counts from the end
+    };
+    for (const Row& row : rows) EXPECT_EQ(word_start_before(row.line, row.caret), row.start) << row.line << " " << row.caret;
+}
+
 TEST(CopyKeys, F5QuotesWordsThatNeedIt) {
     wchar_t out[64];
     f5_text(L"\"my prog\" arg", false, out, 64);

@@ -11,6 +11,7 @@
 #include "slave/slave.h"
 #include "window_checks.h"
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -107,6 +108,46 @@ TEST_F(Submission, SlashWordsAreTakenOffTheFrontOfTheLine) {
     EXPECT_EQ(pane().find(L"/! tavro_no_such_program_either"), 0u);
     EXPECT_EQ(colour_at(0), RGB(0, 0, 255));
     ErrorText = saved_error, DoItText = saved_bypass;
+}
+
+// Ctrl+Backspace arrives as character 127, which Windows' edit control would insert: it deletes
+// the word before the caret, stopping where Ctrl+Left stops, and never reaches the slave.
+TEST_F(Submission, CtrlBackspaceDeletesTheWordBeforeTheCaret) {
+    auto caret = [] {
+        DWORD start = 0, end = 0;
+        SendMessageW(Edit, EM_GETSEL, (WPARAM)&start, (LPARAM)&end);
+        return end;
+    };
+    SetWindowTextW(Edit, L"dir abc  def");
+    SendMessageW(Edit, EM_SETSEL, 12, 12);
+    BYTE keys[256];
+    GetKeyboardState(keys);
+    keys[VK_CONTROL] = keys[VK_LCONTROL] = 0x80;
+    SetKeyboardState(keys);
+    std::vector<DWORD> ctrl_left;
+    for (int i = 0; i < 2; i++) {
+        SendMessageW(Edit, WM_KEYDOWN, VK_LEFT, 0);
+        ctrl_left.push_back(caret());
+    }
+    keys[VK_CONTROL] = keys[VK_LCONTROL] = 0;
+    SetKeyboardState(keys);
+    SendMessageW(Edit, EM_SETSEL, 12, 12);
+    type_char(127);
+    EXPECT_EQ(text_of(Edit), L"dir abc  ");
+    EXPECT_EQ(caret(), ctrl_left[0]);
+    type_char(127);
+    EXPECT_EQ(text_of(Edit), L"dir ");
+    EXPECT_EQ(caret(), ctrl_left[1]);
+    // A selection goes alone; in the middle of the line the rest stays.
+    SetWindowTextW(Edit, L"copy one two three");
+    SendMessageW(Edit, EM_SETSEL, 5, 8);
+    type_char(127);
+    EXPECT_EQ(text_of(Edit), L"copy  two three");
+    SendMessageW(Edit, EM_SETSEL, 9, 9);
+    type_char(127);
+    EXPECT_EQ(text_of(Edit), L"copy   three");
+    EXPECT_EQ(submit(text_of(Edit).c_str()), "copy   three\r\n");
+    EXPECT_STREQ(newest_history_entry(), L"copy   three");
 }
 
 TEST_F(Submission, CtrlBackslashTurnsSlashesAndKeepsTheSelection) {

@@ -50,6 +50,11 @@ void refresh_dpi_metrics();
 // The program's font for window_dpi from Name, Size (a height at 96 DPI) and Weight, set on every
 // window that exists; the previous font is deleted.
 void make_font();
+// The pane's background, text colour (its default too, for text that comes after it is emptied)
+// and tab stops; at start-up and after Clear Screen.
+void configure_pane();
+// The tab stops of every paragraph of the pane, from TabWidth and the measured cell.
+void set_pane_tab_stops();
 
 extern bool activation_flag;       // set on activation, cleared by the next poll-timer tick
 extern int focus_redirect;         // Open Selected Text sends the next two focus events to Text

@@ -96,6 +96,20 @@ void child_layout(int w, int h, int cw, int ch, int dpi, ChildRect* text, ChildR
     *edit = {cw + m2, h - ch - m4, w - cw - m4, ch + m2};
 }
 
+int pane_tab_stops(int cell_width, int tab_width, int logpixels, long* stops, int capacity) {
+    if (cell_width <= 0 || tab_width <= 0 || logpixels <= 0) return 0;
+    const long long position_max = 0xFFFFFF;
+    int n = 0;
+    for (; n < capacity; n++) {
+        // Each stop from its column, so that rounding does not add up along the line.
+        long long pixels = (long long)(n + 1) * tab_width * cell_width;
+        long long twips = (pixels * 1440 + logpixels / 2) / logpixels;
+        if (twips > position_max) break;
+        stops[n] = (long)twips;
+    }
+    return n;
+}
+
 void startup_placement(int* left, int* top, int* height, int full_screen_width, int virtual_width,
                        int max_window_height) {
     if (*left >= full_screen_width - 10 && *left >= virtual_width - 10) {

@@ -52,6 +52,11 @@ struct ChildRect {
 void child_layout(int client_width, int client_height, int cell_width, int cell_height, int dpi, ChildRect* text,
                   ChildRect* prom, ChildRect* edit);
 
+// The pane's tab stops in twips, for a device of logpixels pixels per inch: one every tab_width
+// cells of cell_width pixels, as many as fit into capacity (and into the 24 bits a stop's
+// position has). Returns how many; none for a width or cell of 0.
+int pane_tab_stops(int cell_width, int tab_width, int logpixels, long* stops, int capacity);
+
 // Bounded copy and append: the result is always terminated and never longer than cap - 1.
 void copy_text(wchar_t* dst, int cap, const wchar_t* src);
 void append_text(wchar_t* dst, int cap, const wchar_t* src);

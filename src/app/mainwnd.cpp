@@ -194,10 +194,33 @@ static void pid_for_cmd() {
     send_to_slave(line);
 }
 
+// Set as paragraph formats, in twips from the measured cell: a rich-edit control reckons the
+// dialog units of EM_SETTABSTOPS from its own font (Wine's ignores them). The whole pane is
+// selected for it, so that every paragraph has them, the last one too, whose format new text takes.
+void set_pane_tab_stops() {
+    PARAFORMAT format = {};
+    format.cbSize = sizeof format;
+    format.dwMask = PFM_TABSTOPS;
+    HDC dc = GetDC(Text);
+    int logpixels = GetDeviceCaps(dc, LOGPIXELSX);
+    ReleaseDC(Text, dc);
+    format.cTabCount = (SHORT)pane_tab_stops(cell_width, TabWidth, logpixels, format.rgxTabs, MAX_TAB_STOPS);
+    CHARRANGE kept = {0, 0};
+    SendMessageW(Text, EM_EXGETSEL, 0, (LPARAM)&kept);
+    SendMessageW(Text, EM_SETSEL, 0, -1);
+    SendMessageW(Text, EM_SETPARAFORMAT, 0, (LPARAM)&format);
+    SendMessageW(Text, EM_EXSETSEL, 0, (LPARAM)&kept);
+}
+
+void configure_pane() {
+    SendMessageW(Text, EM_SETBKGNDCOLOR, 0, (LPARAM)Background);
+    set_output_colour(Text, SCF_ALL, ColorText);
+    set_pane_tab_stops();
+}
+
 static void apply_tab_stops() {
     TabWidth = bounded_tab_width(TabWidth);   // also a width given with "/#"
-    DWORD stop = (DWORD)(TabWidth * 4);   // 4 dialog units are one average character
-    SendMessageW(Text, EM_SETTABSTOPS, 1, (LPARAM)&stop);
+    set_pane_tab_stops();
     InvalidateRect(Text, NULL, TRUE);
 }
 
@@ -322,6 +345,9 @@ static void command(int id, LPARAM lparam) {
     case CMD_CLEAR_SCREEN:
         send_to_slave("\n");
         SetWindowTextW(Text, L"");
+        // Emptied, the control goes back to its default formats: what comes next must not show
+        // in the system's colour (black on a dark background) or lose its tab stops.
+        configure_pane();
         SetFocus(Edit);
         break;
     case CMD_INSERT_START_C: SendMessageW(Edit, WM_CHAR, 17, 0); break;

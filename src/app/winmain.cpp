@@ -138,10 +138,7 @@ static int create_windows() {
     }
     subclass(Text, text_window_proc, &text_previous_proc);
     measure_cell(Text);
-    DWORD tab_stop = (DWORD)(TabWidth * 4);
-    SendMessageW(Text, EM_SETTABSTOPS, 1, (LPARAM)&tab_stop);
-    SendMessageW(Text, EM_SETBKGNDCOLOR, 0, (LPARAM)Background);
-    set_output_colour(Text, SCF_ALL, ColorText);
+    configure_pane();
     ShowWindow(Text, SW_SHOW);
 
     const DWORD line_style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | ES_AUTOHSCROLL;

@@ -137,6 +137,21 @@ TEST(Layout, MarginsGrowWithTheDpi) {
     EXPECT_EQ(scale_for_dpi(5, 0), 5);   // no DPI known: as at 96
 }
 
+TEST(Layout, TabStopsInTwipsFromTheCell) {
+    long stops[32];
+    ASSERT_EQ(pane_tab_stops(8, 8, 96, stops, 32), 32);   // 64 pixels at 15 twips each
+    EXPECT_EQ(stops[0], 960);
+    EXPECT_EQ(stops[31], 32 * 960);
+    // Each stop is rounded from its own column: the seventh of 9-pixel cells at 168 DPI is 540.
+    ASSERT_EQ(pane_tab_stops(9, 1, 168, stops, 32), 32);
+    EXPECT_EQ(stops[0], 77);
+    EXPECT_EQ(stops[1], 154);
+    EXPECT_EQ(stops[6], 540);
+    EXPECT_EQ(pane_tab_stops(8, 0, 96, stops, 32), 0);   // tab width 0: the control's own tabs
+    EXPECT_EQ(pane_tab_stops(1000, 40, 96, stops, 32), 27);   // no stop beyond a 24-bit position
+    EXPECT_EQ(pane_tab_stops(8, 8, 96, stops, 5), 5);
+}
+
 TEST(Placement, LeftBeyondRemovedMonitorComesBack) {
     int left = 2300, top = 40, height = 800;
     startup_placement(&left, &top, &height, 1920, 1920, 1050);

@@ -280,6 +280,61 @@ TEST_F(MainWindow, ThePaneLetsTheControlHaveOnlyMovingSelectingAndCopying) {
     text_previous_proc = control_proc;
 }
 
+PARAFORMAT tabs_at(long position) {
+    SendMessageW(Text, EM_SETSEL, position, position);
+    PARAFORMAT format = {};
+    format.cbSize = sizeof format;
+    SendMessageW(Text, EM_GETPARAFORMAT, 0, (LPARAM)&format);
+    return format;
+}
+
+COLORREF default_colour() {
+    CHARFORMATW format = {};
+    format.cbSize = sizeof format;
+    SendMessageW(Text, EM_GETCHARFORMAT, SCF_DEFAULT, (LPARAM)&format);
+    return format.crTextColor;
+}
+
+// The tab width is set as paragraph tab stops in twips, on the whole pane and on what comes after
+// it; the text colour is the control's default colour too, so that text after Clear Screen keeps it.
+TEST_F(MainWindow, TabStopsAndTheTextColourHoldForThePaneAndForTextAfterClearScreen) {
+    int saved_tab = TabWidth, saved_cell = cell_width;
+    COLORREF saved_colour = ColorText;
+    HDC dc = GetDC(Text);
+    long twips_per_cell = 8 * 1440 / GetDeviceCaps(dc, LOGPIXELSX);
+    ReleaseDC(Text, dc);
+    cell_width = 8;
+    TabWidth = 4;
+    ColorText = RGB(200, 200, 0);
+    SetWindowTextW(Text, L"a\tb\rc\td");
+    configure_pane();
+    EXPECT_EQ(default_colour(), RGB(200, 200, 0));
+    for (long position : {0L, 4L}) {
+        PARAFORMAT format = tabs_at(position);
+        ASSERT_EQ(format.cTabCount, MAX_TAB_STOPS) << position;
+        EXPECT_EQ(format.rgxTabs[0], 4 * twips_per_cell);
+        EXPECT_EQ(format.rgxTabs[1], 8 * twips_per_cell);
+    }
+    TabWidth = 2;   // "/2" and Tab Width... end here
+    command(CMD_APPLY_TABS);
+    EXPECT_EQ(tabs_at(0).rgxTabs[0], 2 * twips_per_cell);
+    print_to_output_pane(L"%s", L"\r\nnew\tline");
+    EXPECT_EQ(tabs_at((long)pane().size()).rgxTabs[0], 2 * twips_per_cell);
+
+    ColorText = RGB(0, 120, 250);   // a new text colour recolours the pane and its default
+    set_output_colour(Text, SCF_ALL, ColorText);
+    EXPECT_EQ(default_colour(), RGB(0, 120, 250));
+    command(CMD_CLEAR_SCREEN);
+    EXPECT_EQ(pane(), L"");
+    EXPECT_EQ(default_colour(), RGB(0, 120, 250));
+    EXPECT_EQ(tabs_at(0).rgxTabs[0], 2 * twips_per_cell);
+    print_to_output_pane(L"%s", L"after\tclear");
+    EXPECT_EQ(colour_at(0), RGB(0, 120, 250));
+    EXPECT_EQ(tabs_at(3).cTabCount, MAX_TAB_STOPS);
+    sent();
+    TabWidth = saved_tab, cell_width = saved_cell, ColorText = saved_colour;
+}
+
 TEST_F(MainWindow, HelpOpensTheLocalPageThenTheOnlinePageThenSaysNeitherOpened) {
     std::wstring page = temp + L"tavro_main_window_test.html";
     HANDLE file = CreateFileW(page.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);

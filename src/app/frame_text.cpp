@@ -110,12 +110,16 @@ int pane_tab_stops(int cell_width, int tab_width, int logpixels, long* stops, in
     return n;
 }
 
-void startup_placement(int* left, int* top, int* height, int full_screen_width, int virtual_width,
-                       int max_window_height) {
-    if (*left >= full_screen_width - 10 && *left >= virtual_width - 10) {
+void startup_placement(int* left, int* top, int* height, int width, int full_screen_width, int virtual_left,
+                       int virtual_top, int virtual_width, int max_window_height) {
+    const int right = virtual_left + virtual_width;
+    if (*left >= full_screen_width - 10 && *left >= right - 10) {
         *left -= full_screen_width;
-        if (*left < 0) *left = 0;
+        if (*left < virtual_left) *left = virtual_left;
+    } else if (*left + width <= virtual_left + 10) {
+        *left = virtual_left;
     }
+    if (*top < virtual_top) *top = virtual_top;
     if (*height > max_window_height) {
         *top = 0;
         *height = max_window_height;

@@ -61,8 +61,9 @@ int pane_tab_stops(int cell_width, int tab_width, int logpixels, long* stops, in
 void copy_text(wchar_t* dst, int cap, const wchar_t* src);
 void append_text(wchar_t* dst, int cap, const wchar_t* src);
 
-// A saved window rectangle brought back onto the present screens before Main is created:
-// a Left beyond every monitor moves one screen width left; a Height taller than the
-// largest window is clipped, with Top 0.
-void startup_placement(int* left, int* top, int* height, int full_screen_width, int virtual_width,
-                       int max_window_height);
+// A saved window rectangle brought back onto the present screens before Main is created: a Left
+// beyond the right edge of every monitor moves one screen width left; a window wholly left of
+// them, or with its top above them, comes back to their edge; a Height taller than the largest
+// window is clipped, with Top 0. The virtual screen starts at virtual_left, virtual_top.
+void startup_placement(int* left, int* top, int* height, int width, int full_screen_width, int virtual_left,
+                       int virtual_top, int virtual_width, int max_window_height);

@@ -154,23 +154,44 @@ TEST(Layout, TabStopsInTwipsFromTheCell) {
 
 TEST(Placement, LeftBeyondRemovedMonitorComesBack) {
     int left = 2300, top = 40, height = 800;
-    startup_placement(&left, &top, &height, 1920, 1920, 1050);
+    startup_placement(&left, &top, &height, 1000, 1920, 0, 0, 1920, 1050);
     EXPECT_EQ(left, 380);
     EXPECT_EQ(top, 40);
-    left = 1915;   // still within the last 10 pixels: moved, and never negative
-    startup_placement(&left, &top, &height, 1920, 1920, 1050);
+    left = 1915;   // still within the last 10 pixels: moved, and never off the screens' left edge
+    startup_placement(&left, &top, &height, 1000, 1920, 0, 0, 1920, 1050);
     EXPECT_EQ(left, 0);
+    left = 1915;
+    startup_placement(&left, &top, &height, 1000, 1920, -1280, 0, 3200, 1050);
+    EXPECT_EQ(left, -5);   // a monitor on the left: it may stay there
 }
 
 TEST(Placement, LeftOnASecondMonitorStays) {
     int left = 2300, top = 40, height = 800;
-    startup_placement(&left, &top, &height, 1920, 3840, 1050);
+    startup_placement(&left, &top, &height, 1000, 1920, 0, 0, 3840, 1050);
     EXPECT_EQ(left, 2300);
+    // Monitors left of and above the primary have negative coordinates, and are kept.
+    left = -1500, top = -700;
+    startup_placement(&left, &top, &height, 1000, 1920, -1920, -1080, 3840, 1050);
+    EXPECT_EQ(left, -1500);
+    EXPECT_EQ(top, -700);
+}
+
+TEST(Placement, LeftOrTopBeyondARemovedMonitorOnTheLeftOrAboveComesBack) {
+    int left = -1500, top = -700, height = 800;
+    startup_placement(&left, &top, &height, 1000, 1920, 0, 0, 1920, 1050);
+    EXPECT_EQ(left, 0);
+    EXPECT_EQ(top, 0);
+    left = -995;   // 5 pixels still show: too few to take hold of
+    startup_placement(&left, &top, &height, 1000, 1920, 0, 0, 1920, 1050);
+    EXPECT_EQ(left, 0);
+    left = -300;   // most of it shows
+    startup_placement(&left, &top, &height, 1000, 1920, 0, 0, 1920, 1050);
+    EXPECT_EQ(left, -300);
 }
 
 TEST(Placement, TallWindowIsClippedToTheTop) {
     int left = 10, top = 300, height = 2000;
-    startup_placement(&left, &top, &height, 1920, 1920, 1050);
+    startup_placement(&left, &top, &height, 1000, 1920, 0, 0, 1920, 1050);
     EXPECT_EQ(height, 1050);
     EXPECT_EQ(top, 0);
 }

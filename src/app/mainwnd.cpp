@@ -116,10 +116,9 @@ static void open_selected_text() {
     while (n > 0 && (unsigned)selected[n - 1] <= 32) selected[--n] = 0;
     DWORD attributes = GetFileAttributesW(selected);
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        wchar_t line[280];
-        _snwprintf(line, 279, L"cd %s\r\n", selected);
-        line[279] = 0;
-        send_to_slave(convert_for_slave(line));
+        // Quoted: a folder named "a&b" must not run "b", nor "x^y" lose its caret.
+        wchar_t line[3 * 260 + 16];
+        if (build_cd_line(line, sizeof line / sizeof line[0], selected) > 0) send_to_slave(convert_for_slave(line));
         return;
     }
     HINSTANCE result = shell_open(Main, selected, tracked_directory[0] ? tracked_directory : NULL);

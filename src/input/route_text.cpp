@@ -178,3 +178,45 @@ PagerAnswer pager_answer(bool paging_mode, int lines_left, int grid_lines, wchar
     answer.lines_left = (c == 13 && !answer.end_paging) ? 1 : pager_page_lines(grid_lines);
     return answer;
 }
+
+int append_whole(wchar_t* out, int capacity, int at, const wchar_t* text) {
+    if (at < 0 || at >= capacity) return -1;
+    int n = at;
+    for (; *text; text++) {
+        if (n >= capacity - 1) {
+            out[at] = 0;
+            return -1;
+        }
+        out[n++] = *text;
+    }
+    out[n] = 0;
+    return n;
+}
+
+int append_quoted_name(wchar_t* out, int capacity, int at, const wchar_t* name) {
+    if (at < 0 || at >= capacity) return -1;
+    int n = append_whole(out, capacity, at, L"\"");
+    for (const wchar_t* c = name; *c && n >= 0; c++) {
+        if (*c == L'"' || (unsigned)*c < 32) {
+            n = -1;
+            break;
+        }
+        const wchar_t one[2] = {*c, 0};
+        n = append_whole(out, capacity, n, one);
+        if (*c == L'%') n = append_whole(out, capacity, n, L"\"\"");
+    }
+    n = append_whole(out, capacity, n, L"\"");
+    if (n < 0) out[at] = 0;
+    return n;
+}
+
+int build_cd_line(wchar_t* out, int capacity, const wchar_t* folder) {
+    if (capacity <= 0) return -1;
+    wchar_t letter = (wchar_t)(folder[0] | 0x20);
+    bool bare_drive = letter >= L'a' && letter <= L'z' && folder[1] == L':' && !folder[2];
+    int n = append_whole(out, capacity, 0, L"cd ");
+    n = bare_drive ? append_whole(out, capacity, n, folder) : append_quoted_name(out, capacity, n, folder);
+    n = append_whole(out, capacity, n, L"\r\n");
+    if (n < 0) out[0] = 0;
+    return n;
+}

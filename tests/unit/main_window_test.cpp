@@ -397,9 +397,22 @@ TEST_F(MainWindow, OpenSelectedTextChangesToADirectoryAndOpensAFile) {
     std::wstring folder = temp.substr(0, temp.size() - 1);   // without its closing "\"
     select_in_pane(L"x " + folder + L"\r\nnext", 2, 2 + (long)folder.size() + 1);   // the line break too
     command(CMD_OPEN_SELECTED);
-    std::string expected = "cd ";
+    std::string expected = "cd \"";
     for (wchar_t c : folder) expected += (char)c;
-    EXPECT_EQ(sent(), expected + "\r\n");
+    EXPECT_EQ(sent(), expected + "\"\r\n");
+    EXPECT_TRUE(opened.empty());
+    // Names with characters that the command processor would take for its own: quoted.
+    for (std::wstring name : {L"amp&dir", L"car^et", L"a b", L"100%"}) {
+        std::wstring path = temp + name;
+        ASSERT_TRUE(CreateDirectoryW(path.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+        select_in_pane(path, 0, (long)path.size());
+        command(CMD_OPEN_SELECTED);
+        RemoveDirectoryW(path.c_str());
+        std::string line = "cd \"";
+        for (wchar_t c : path) line += (char)c;
+        if (name == L"100%") line += "\"\"";   // no "%...%" in it can name a variable
+        EXPECT_EQ(sent(), line + "\"\r\n");
+    }
     EXPECT_TRUE(opened.empty());
 
     std::wstring file = temp + L"tavro_open_selected.txt";

@@ -158,4 +158,46 @@ TEST(JoinBounded, PrefixAndCut) {
     EXPECT_STREQ(out, L"ab");
 }
 
+// Names put into a line for the slave: quoted, with "%" kept from naming a variable; names that no
+// file can have, or that do not fit, give nothing to send.
+TEST(NamesForTheSlave, QuotedSoThatCmdTakesThemAsTheyStand) {
+    const std::wstring too_long(300, L'x');
+    struct Row {
+        const wchar_t* folder;
+        const wchar_t* line;   // nullptr: refused
+    } rows[] = {
+        {L"C:\\t\\amp&dir", L"cd \"C:\\t\\amp&dir\"\r\n"},
+        {L"C:\\t\\car^et", L"cd \"C:\\t\\car^et\"\r\n"},
+        {L"C:\\t\\a b", L"cd \"C:\\t\\a b\"\r\n"},
+        {L"C:\\t\\(x)|y", L"cd \"C:\\t\\(x)|y\"\r\n"},
+        {L"C:\\t\\100%", L"cd \"C:\\t\\100%\"\"\"\r\n"},
+        {L"C:\\x%OS%y", L"cd \"C:\\x%\"\"OS%\"\"y\"\r\n"},
+        {L"D:", L"cd D:\r\n"},   // the slave answers with D:'s current folder
+        {L"D:\\", L"cd \"D:\\\"\r\n"},
+        {L"a\"b", nullptr},
+        {L"a\rdir", nullptr},
+        {too_long.c_str(), nullptr},
+    };
+    for (const Row& row : rows) {
+        wchar_t out[300] = L"junk";
+        int n = build_cd_line(out, 300, row.folder);
+        if (row.line) {
+            EXPECT_STREQ(out, row.line);
+            EXPECT_EQ(n, (int)wcslen(row.line));
+        } else {
+            EXPECT_EQ(n, -1) << row.folder;
+            EXPECT_STREQ(out, L"");
+        }
+    }
+    // Appended behind other text, a refused name leaves that text as it was.
+    wchar_t out[12] = L"x ";
+    EXPECT_EQ(append_quoted_name(out, 12, 2, L"a%b"), 9);
+    EXPECT_STREQ(out, L"x \"a%\"\"b\"");
+    EXPECT_EQ(append_quoted_name(out, 12, 2, L"abcdefghij"), -1);
+    EXPECT_STREQ(out, L"x ");
+    EXPECT_EQ(append_whole(out, 12, 2, L"123456789"), 11);
+    EXPECT_EQ(append_whole(out, 12, 2, L"1234567890"), -1);
+    EXPECT_STREQ(out, L"x ");
+}
+
 }  // namespace

@@ -137,6 +137,7 @@ static void pipe_output_thru_more() {
     discard_mode = false;
     paging_mode = true;
     lines_left = pager_page_lines(grid_lines);
+    echo_watch_start(&paging_echo, L"");   // the output is already coming: no echo to wait for
     SetWindowTextW(Prom, L"\u00bb");
 }
 

@@ -76,3 +76,23 @@ PagerAnswer pager_answer(bool paging_mode, int lines_left, int grid_lines, wchar
 // Lines of one page: the grid's lines less the one the pager's stop leaves, but at least one, so
 // that a pane of one line (or none) still pages on.
 int pager_page_lines(int grid_lines);
+
+// The echo of a paged command. Paging set for a command ends at a prompt after that command's
+// output, and the slave echoes the command after its prompt before the output: until the echo
+// has come, a prompt answers a line sent before the command (Clear Screen's fresh prompt for
+// "/c", the environment batch line for "/e") and does not end the paging.
+enum { ECHO_KEY_CHARS = 32 };
+struct EchoWatch {
+    wchar_t key[ECHO_KEY_CHARS + 1];      // the command's last characters, trailing blanks cut
+    int key_length;
+    wchar_t recent[ECHO_KEY_CHARS + 1];   // the output's last characters before any blanks
+    int recent_length;
+    bool pending;                         // the echo has not come yet
+};
+// Waits for the echo of command; an empty command waits for nothing.
+void echo_watch_start(EchoWatch* watch, const wchar_t* command);
+// Output text, in the order it is printed: the echo is the key ending a line (blanks may follow
+// it). A blank of the key matches any blank (the echo's are kept as blanks only); a character
+// beyond ASCII matches any character, as the slave's code page may not have it. Returns whether
+// the watch still waits.
+bool echo_watch_feed(EchoWatch* watch, const wchar_t* text, int length);

@@ -479,10 +479,12 @@ TEST_F(MainWindow, PipeThruMoreStartsPagingOnlyOnOutputThatWaits) {
     EXPECT_EQ(text_of(Prom), L">");
     DWORD done;
     WriteFile(slave_out_write, "x\r\n", 3, &done, nullptr);
+    echo_watch_start(&paging_echo, L"dir | more");   // left from an earlier paged command
     // F12 in the input line posts the same command.
     SendMessageW(Edit, WM_KEYDOWN, VK_F12, 0);
     pump();
     EXPECT_TRUE(paging_mode);
+    EXPECT_FALSE(paging_echo.pending);   // the output is coming already: the next prompt ends it
     EXPECT_EQ(lines_left, 29);
     EXPECT_EQ(text_of(Prom), L"\u00bb");
     // Discarding ("q" answered) starts over as a fresh page.

@@ -1,6 +1,7 @@
 // The reader on real anonymous pipes and a real rich-edit pane: tails, interleaving with standard
 // error, the held prompt, paging, prompt tracking, split characters and discarding.
 #include "slave/reader.h"
+#include "input/input.h"
 #include "slave/slave.h"
 #include "pane/pane.h"
 #include "app/app.h"
@@ -81,6 +82,7 @@ protected:
         set_output_colour(Text, SCF_ALL, NORMAL);
         paging_mode = discard_mode = false;
         lines_left = 0;
+        echo_watch_start(&paging_echo, L"");
         held_prompt[0] = 0;
         hide_at_first_prompt = false;
         output_log_open = error_log_open = false;
@@ -313,6 +315,27 @@ TEST_F(ReaderPipes, QuietPromptEndsPaging) {
     read_slave_output(stdout_read);
     EXPECT_FALSE(paging_mode);
     EXPECT_EQ(window_text(Prom), L">");
+}
+
+// Paging set for a command ends only at a prompt after the command's echo: a prompt before it
+// answers a line sent ahead of the command ("/c" sends one), whether it comes alone or in one
+// read with the echo and the output.
+TEST_F(ReaderPipes, APromptBeforeTheCommandsEchoDoesNotEndItsPaging) {
+    for (bool one_read : {false, true}) {
+        paging_mode = true;
+        lines_left = 10;
+        echo_watch_start(&paging_echo, L"type log.txt | more");
+        if (!one_read) {
+            out.put("\r\n==> C:\\windows> ");
+            read_slave_output(stdout_read);
+            EXPECT_TRUE(paging_mode);
+        }
+        out.put(std::string(one_read ? "\r\n==> C:\\windows> " : "") +
+                "type log.txt | more\r\nline 1\r\n\r\n==> C:\\windows> ");
+        drain_out();
+        EXPECT_FALSE(paging_mode) << one_read;
+    }
+    EXPECT_FALSE(paging_echo.pending);
 }
 
 TEST_F(ReaderPipes, Utf8CharacterSplitBetweenReads) {

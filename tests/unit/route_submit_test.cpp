@@ -33,6 +33,7 @@ protected:
     void TearDown() override {
         windows.close();
         paging_mode = discard_mode = output_paused = false;
+        echo_watch_start(&paging_echo, L"");
     }
 
     std::string sent() { return windows.sent(); }
@@ -62,6 +63,27 @@ TEST_F(Submission, LinesReachTheSlaveAndSetPaging) {
     EXPECT_EQ(text_of(Prom), L">");
     EXPECT_FALSE(start_marker_pending);
     EXPECT_TRUE(command_buffer[0] == 0);
+}
+
+// "/c" sends Clear Screen's line end before the command: the slave's answer to it, a prompt that
+// comes before the paged command's output, leaves the paging on.
+TEST_F(Submission, PagingAfterClearScreenHoldsForTheCommandsOutput) {
+    EXPECT_EQ(submit(L"/c type big.txt | more"), "\ntype big.txt | more\r\n");
+    EXPECT_TRUE(paging_mode);
+    DWORD done;
+    std::string answer = "\r\n==> C:\\> ";
+    WriteFile(slave_out_write, answer.data(), (DWORD)answer.size(), &done, nullptr);
+    read_slave_output(stdout_read);
+    EXPECT_TRUE(paging_mode);
+    EXPECT_EQ(text_of(Prom), L"\u00bb");
+    std::string output = "type big.txt | more\r\n";
+    for (int i = 1; i <= 40; i++) output += "line " + std::to_string(i) + "\r\n";
+    WriteFile(slave_out_write, output.data(), (DWORD)output.size(), &done, nullptr);
+    for (int guard = 0; guard < 100 && lines_left > 0; guard++) read_slave_output(stdout_read);
+    EXPECT_TRUE(paging_mode);
+    EXPECT_EQ(lines_left, 0);   // a page shown, the pager waits
+    EXPECT_EQ(pane().find(L"line 31"), std::wstring::npos);
+    empty_pending_tails();
 }
 
 TEST_F(Submission, ClearScreenAndBypassSendOnlyALineEnd) {

@@ -150,6 +150,29 @@ TEST(PagerAndPause, PauseEndsOnAnyOtherCharacter) {
     EXPECT_EQ(pause_answer(false, L'a'), PAUSE_NOT_PAUSED);
 }
 
+TEST(PagerAndPause, PagingWaitsForTheEchoOfItsCommand) {
+    EchoWatch watch;
+    auto fed = [&](const wchar_t* text) { return echo_watch_feed(&watch, text, (int)wcslen(text)); };
+    echo_watch_start(&watch, L"type \"long file.txt\" | more  ");
+    EXPECT_TRUE(fed(L"\r\n==> C:\\> "));   // the prompt answering a line sent before it
+    EXPECT_TRUE(fed(L"type \"long file.txt\" | mo"));
+    EXPECT_TRUE(fed(L"re "));   // split between reads, blanks after it
+    EXPECT_FALSE(fed(L" \r\nfirst line\r\n"));
+    EXPECT_FALSE(fed(L"anything"));   // seen once, it stays seen
+    // Output that only ends in part of the key, or holds it inside a line, is not the echo.
+    echo_watch_start(&watch, L"dir | more");
+    EXPECT_TRUE(fed(L"ir | more\r\n"));
+    EXPECT_TRUE(fed(L"dir | more than that\r\n"));
+    EXPECT_FALSE(fed(L"==> C:\\> dir | more\n"));
+    // Only the last 32 characters count; a tab matches a blank, a letter the code page lacks anything.
+    echo_watch_start(&watch, L"echo 0123456789012345678901234567890123456789\t| more");
+    EXPECT_FALSE(fed(L"> 012345678901234567890123456789 | more\r\n"));
+    echo_watch_start(&watch, L"type \x00E9t\x00E9.txt | more");
+    EXPECT_FALSE(fed(L"type ?t?.txt | more\r\n"));
+    echo_watch_start(&watch, L"   ");   // nothing to wait for
+    EXPECT_FALSE(watch.pending);
+}
+
 TEST(JoinBounded, PrefixAndCut) {
     wchar_t out[10];
     EXPECT_EQ(join_bounded(out, 10, L"cmd /c ", L"dir"), 9u);

@@ -132,8 +132,8 @@ TEST_F(Submission, SlashWordsAreTakenOffTheFrontOfTheLine) {
     ErrorText = saved_error, DoItText = saved_bypass;
 }
 
-// Ctrl+Backspace arrives as character 127, which Windows' edit control would insert: it deletes
-// the word before the caret, stopping where Ctrl+Left stops, and never reaches the slave.
+// Ctrl+Backspace makes character 127, which Windows' edit control would insert (Wine makes 8): it
+// deletes the word before the caret, stopping where Ctrl+Left stops, and never reaches the slave.
 TEST_F(Submission, CtrlBackspaceDeletesTheWordBeforeTheCaret) {
     auto caret = [] {
         DWORD start = 0, end = 0;
@@ -153,14 +153,31 @@ TEST_F(Submission, CtrlBackspaceDeletesTheWordBeforeTheCaret) {
     }
     keys[VK_CONTROL] = keys[VK_LCONTROL] = 0;
     SetKeyboardState(keys);
+    // As Windows delivers it (the key, then character 127), and as Wine does (the key, then 8).
     SendMessageW(Edit, EM_SETSEL, 12, 12);
-    type_char(127);
-    EXPECT_EQ(text_of(Edit), L"dir abc  ");
-    EXPECT_EQ(caret(), ctrl_left[0]);
-    type_char(127);
-    EXPECT_EQ(text_of(Edit), L"dir ");
-    EXPECT_EQ(caret(), ctrl_left[1]);
-    // A selection goes alone; in the middle of the line the rest stays.
+    for (wchar_t made : {127, 8}) {
+        keys[VK_CONTROL] = keys[VK_LCONTROL] = 0x80;
+        SetKeyboardState(keys);
+        SendMessageW(Edit, WM_KEYDOWN, VK_BACK, 0);
+        keys[VK_CONTROL] = keys[VK_LCONTROL] = 0;
+        SetKeyboardState(keys);
+        type_char(made);
+        EXPECT_EQ(text_of(Edit), made == 127 ? L"dir abc  " : L"dir ");
+        EXPECT_EQ(caret(), ctrl_left[made == 127 ? 0 : 1]);
+    }
+    type_char(8);   // a Backspace of its own still deletes one character
+    EXPECT_EQ(text_of(Edit), L"dir");
+    keys[VK_CONTROL] = keys[VK_LCONTROL] = 0x80;   // the key without its character, then another key
+    SetKeyboardState(keys);
+    SendMessageW(Edit, WM_KEYDOWN, VK_BACK, 0);
+    keys[VK_CONTROL] = keys[VK_LCONTROL] = 0;
+    SetKeyboardState(keys);
+    SetWindowTextW(Edit, L"dir");
+    SendMessageW(Edit, WM_KEYDOWN, VK_END, 0);
+    type_char(8);
+    EXPECT_EQ(text_of(Edit), L"di");
+    // Character 127 alone does the same. A selection goes alone; in the middle of the line the rest
+    // stays.
     SetWindowTextW(Edit, L"copy one two three");
     SendMessageW(Edit, EM_SETSEL, 5, 8);
     type_char(127);

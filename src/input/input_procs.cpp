@@ -70,7 +70,6 @@ bool answer_waiting_pager(wchar_t c) {
 
 LRESULT on_key_down(HWND window, WPARAM key, LPARAM lparam) {
     activation_flag = false;
-    ctrl_backspace_done = false;
     switch (key) {
     case VK_BACK:
         if (key_down(VK_CONTROL)) {

@@ -135,6 +135,18 @@ struct RealDialog : ::testing::Test {
     }
 };
 
+// The manifest as Windows reads it from the program: resource 1 of type RT_MANIFEST (24).
+TEST_F(RealDialog, TheManifestAsksForNoElevationCommonControls6TheSystemsItKnowsAndPerMonitorDpi) {
+    HRSRC found = FindResourceW(resources, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
+    ASSERT_NE(found, nullptr);
+    std::string m((const char*)LockResource(LoadResource(resources, found)), SizeofResource(resources, found));
+    for (const char* part : {"level=\"asInvoker\"", "Common-Controls\" version=\"6.0.0.0\"",
+                             "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}", "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",
+                             "{1f676c76-80e1-4239-95bb-83d0f6d0da78}", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}",
+                             ">PerMonitorV2,", "WindowsSettings\">true</dpiAware>"})
+        EXPECT_NE(m.find(part), std::string::npos) << part;
+}
+
 TEST_F(RealDialog, DataEntryShowsPromptAndTextAndReturnsTheEntryOnOk) {
     steps = {{{{101, L"dir,copy"}}, IDOK}};
     lstrcpyW(shared_edit_buffer, L"cls,");

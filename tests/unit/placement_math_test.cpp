@@ -130,15 +130,8 @@ TEST(ToggleRightLeft, FlipsBetweenTheRightEdgeAndZero) {
     EXPECT_EQ(r.height, 600);
 }
 
-TEST(ToggleRightLeft, TheLeftEdgeIsTheVirtualScreensOrigin) {
-    ScreenLayout s = left_of_primary();
-    WindowRect r = {-2000, 10, 800, 600};
-    toggle_right_left_rect(&r, &s);
-    EXPECT_EQ(r.left, -1920);
-    toggle_right_left_rect(&r, &s);
-    EXPECT_EQ(r.left, 1920 - 800);
-}
-
+// A monitor left of the primary: Toggle Monitor reaches it and comes back, and the virtual screen's
+// left edge, not 0, is where Toggle Right/Left goes.
 TEST(ToggleMonitor, AMonitorLeftOfThePrimaryIsReachedAndLeft) {
     ScreenLayout s = left_of_primary();
     WindowRect r = {100, 10, 800, 600};
@@ -148,6 +141,11 @@ TEST(ToggleMonitor, AMonitorLeftOfThePrimaryIsReachedAndLeft) {
     EXPECT_EQ(r.left, 100);
     r = {-1000, 10, 1500, 600};   // wide, on the left monitor: back onto the primary, fitting
     toggle_monitor_rect(&r, &s);
+    EXPECT_EQ(r.left, 1920 - 1500);
+    r.left = -2000;
+    toggle_right_left_rect(&r, &s);
+    EXPECT_EQ(r.left, -1920);
+    toggle_right_left_rect(&r, &s);
     EXPECT_EQ(r.left, 1920 - 1500);
 }
 

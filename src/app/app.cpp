@@ -1,11 +1,13 @@
 // The window set's state and the small services every module calls.
 #include "app/app.h"
 #include "app/commands.h"
+#include "app/frame_text.h"
 #include "logs/logs.h"
 #include "slave/reader_text.h"
 #include "pane/pane.h"
 #include "settings/settings.h"
 #include "slave/reader.h"
+#include <initializer_list>
 
 HINSTANCE instance;
 HWND Main, Text, Prom, Edit;
@@ -29,9 +31,47 @@ wchar_t env_batch_name[FILE_NAME_CHARS] = L"tavroenv.bat";
 wchar_t env_data_name[FILE_NAME_CHARS] = L"tavroenv.dat";
 
 ScreenMetrics screen;
+int window_dpi = 96;
 bool activation_flag;
 int focus_redirect;
 bool output_paused;
+
+// Loaded by name: Windows before 10 1607 has neither function, and a program that imported them
+// would not start there.
+template <typename F>
+static F user32_function(const char* name) {
+    HMODULE user32 = GetModuleHandleW(L"user32.dll");
+    return user32 ? (F)(void*)GetProcAddress(user32, name) : NULL;
+}
+
+int dpi_for_window(HWND window) {
+    typedef UINT(WINAPI * DpiForWindow)(HWND);
+    static DpiForWindow get = user32_function<DpiForWindow>("GetDpiForWindow");
+    int dpi = get && window ? (int)get(window) : 0;
+    if (dpi <= 0) {
+        HDC screen_dc = GetDC(NULL);
+        dpi = GetDeviceCaps(screen_dc, LOGPIXELSY);
+        ReleaseDC(NULL, screen_dc);
+    }
+    return dpi > 0 ? dpi : 96;
+}
+
+void refresh_dpi_metrics() {
+    typedef int(WINAPI * MetricsForDpi)(int, UINT);
+    static MetricsForDpi get = user32_function<MetricsForDpi>("GetSystemMetricsForDpi");
+    if (!get) return;
+    screen.scroll_bar_width = get(SM_CXVSCROLL, (UINT)window_dpi);
+    screen.frame_width = get(SM_CXFRAME, (UINT)window_dpi);
+}
+
+void make_font() {
+    logfont.lfHeight = scale_for_dpi(Size, window_dpi);
+    HFONT previous = font;
+    font = CreateFontIndirectW(&logfont);
+    for (HWND window : {Main, Text, Prom, Edit})
+        if (window) SendMessageW(window, WM_SETFONT, (WPARAM)font, TRUE);
+    if (previous) DeleteObject(previous);
+}
 
 void report_system_error(const wchar_t* prefix) {
     DWORD error = GetLastError();

@@ -40,6 +40,22 @@ struct ScreenMetrics {
 };
 extern ScreenMetrics screen;
 
+// Main's dots per inch: 96 until Main exists, then its monitor's, following WM_DPICHANGED.
+extern int window_dpi;
+// The DPI a window is shown at: GetDpiForWindow where Windows has it (10 1607 on), else the
+// screen's, which is then the one DPI every window has.
+int dpi_for_window(HWND window);
+// The scroll bar and frame widths for window_dpi, where Windows can tell them per DPI.
+void refresh_dpi_metrics();
+// The program's font for window_dpi from Name, Size (a height at 96 DPI) and Weight, set on every
+// window that exists; the previous font is deleted.
+void make_font();
+// The pane's background, text colour (its default too, for text that comes after it is emptied)
+// and tab stops; at start-up and after Clear Screen.
+void configure_pane();
+// The tab stops of every paragraph of the pane, from TabWidth and the measured cell.
+void set_pane_tab_stops();
+
 extern bool activation_flag;       // set on activation, cleared by the next poll-timer tick
 extern int focus_redirect;         // Open Selected Text sends the next two focus events to Text
 extern bool output_paused;         // Ctrl+S: the loop stops polling

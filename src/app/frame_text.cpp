@@ -82,12 +82,44 @@ void grid_size(int client_width, int client_height, bool scroll_bar_shown, int s
     *lines = cell_height > 0 ? (client_height - 7) / cell_height : 0;
 }
 
-void startup_placement(int* left, int* top, int* height, int full_screen_width, int virtual_width,
-                       int max_window_height) {
-    if (*left >= full_screen_width - 10 && *left >= virtual_width - 10) {
-        *left -= full_screen_width;
-        if (*left < 0) *left = 0;
+static int divide_rounded(long long value, long long by) {
+    return (int)(value >= 0 ? (value + by / 2) / by : -((-value + by / 2) / by));
+}
+
+int scale_for_dpi(int value, int dpi) { return divide_rounded((long long)value * (dpi > 0 ? dpi : 96), 96); }
+int unscale_for_dpi(int value, int dpi) { return divide_rounded((long long)value * 96, dpi > 0 ? dpi : 96); }
+
+void child_layout(int w, int h, int cw, int ch, int dpi, ChildRect* text, ChildRect* prom, ChildRect* edit) {
+    const int m2 = scale_for_dpi(2, dpi), m4 = scale_for_dpi(4, dpi), m5 = scale_for_dpi(5, dpi);
+    *text = {m2, m2, w - m2, h - ch - m5};
+    *prom = {m2, h - ch - m4, cw, ch + m2};
+    *edit = {cw + m2, h - ch - m4, w - cw - m4, ch + m2};
+}
+
+int pane_tab_stops(int cell_width, int tab_width, int logpixels, long* stops, int capacity) {
+    if (cell_width <= 0 || tab_width <= 0 || logpixels <= 0) return 0;
+    const long long position_max = 0xFFFFFF;
+    int n = 0;
+    for (; n < capacity; n++) {
+        // Each stop from its column, so that rounding does not add up along the line.
+        long long pixels = (long long)(n + 1) * tab_width * cell_width;
+        long long twips = (pixels * 1440 + logpixels / 2) / logpixels;
+        if (twips > position_max) break;
+        stops[n] = (long)twips;
     }
+    return n;
+}
+
+void startup_placement(int* left, int* top, int* height, int width, int full_screen_width, int virtual_left,
+                       int virtual_top, int virtual_width, int max_window_height) {
+    const int right = virtual_left + virtual_width;
+    if (*left >= full_screen_width - 10 && *left >= right - 10) {
+        *left -= full_screen_width;
+        if (*left < virtual_left) *left = virtual_left;
+    } else if (*left + width <= virtual_left + 10) {
+        *left = virtual_left;
+    }
+    if (*top < virtual_top) *top = virtual_top;
     if (*height > max_window_height) {
         *top = 0;
         *height = max_window_height;

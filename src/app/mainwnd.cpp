@@ -2,6 +2,7 @@
 #include "app/app.h"
 #include "app/timing.h"
 #include "app/commands.h"
+#include "app/frame_text.h"
 #include "app/grid.h"
 #include "app/placement.h"
 #include "dialogs/dialogs.h"
@@ -25,11 +26,12 @@ HINSTANCE (*shell_open)(HWND owner, const wchar_t* file, const wchar_t* director
 static void layout() {
     RECT r;
     GetClientRect(Main, &r);
-    int W = r.right, H = r.bottom, cw = cell_width, ch = cell_height;
+    ChildRect text, prom, edit;
+    child_layout(r.right, r.bottom, cell_width, cell_height, window_dpi, &text, &prom, &edit);
     const UINT flags = SWP_NOZORDER | SWP_SHOWWINDOW;
-    SetWindowPos(Text, NULL, 2, 2, W - 2, H - ch - 5, flags);
-    SetWindowPos(Prom, NULL, 2, H - ch - 4, cw, ch + 2, flags);
-    SetWindowPos(Edit, NULL, cw + 2, H - ch - 4, W - cw - 4, ch + 2, flags);
+    SetWindowPos(Text, NULL, text.x, text.y, text.width, text.height, flags);
+    SetWindowPos(Prom, NULL, prom.x, prom.y, prom.width, prom.height, flags);
+    SetWindowPos(Edit, NULL, edit.x, edit.y, edit.width, edit.height, flags);
     recompute_grid();
     if (grid_columns) {
         wchar_t title[300];
@@ -116,10 +118,9 @@ static void open_selected_text() {
     while (n > 0 && (unsigned)selected[n - 1] <= 32) selected[--n] = 0;
     DWORD attributes = GetFileAttributesW(selected);
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        wchar_t line[280];
-        _snwprintf(line, 279, L"cd %s\r\n", selected);
-        line[279] = 0;
-        send_to_slave(convert_for_slave(line));
+        // Quoted: a folder named "a&b" must not run "b", nor "x^y" lose its caret.
+        wchar_t line[3 * 260 + 16];
+        if (build_cd_line(line, sizeof line / sizeof line[0], selected) > 0) send_to_slave(convert_for_slave(line));
         return;
     }
     HINSTANCE result = shell_open(Main, selected, tracked_directory[0] ? tracked_directory : NULL);
@@ -138,6 +139,7 @@ static void pipe_output_thru_more() {
     discard_mode = false;
     paging_mode = true;
     lines_left = pager_page_lines(grid_lines);
+    echo_watch_start(&paging_echo, L"");   // the output is already coming: no echo to wait for
     SetWindowTextW(Prom, L"\u00bb");
 }
 
@@ -194,10 +196,33 @@ static void pid_for_cmd() {
     send_to_slave(line);
 }
 
+// Set as paragraph formats, in twips from the measured cell: a rich-edit control reckons the
+// dialog units of EM_SETTABSTOPS from its own font (Wine's ignores them). The whole pane is
+// selected for it, so that every paragraph has them, the last one too, whose format new text takes.
+void set_pane_tab_stops() {
+    PARAFORMAT format = {};
+    format.cbSize = sizeof format;
+    format.dwMask = PFM_TABSTOPS;
+    HDC dc = GetDC(Text);
+    int logpixels = GetDeviceCaps(dc, LOGPIXELSX);
+    ReleaseDC(Text, dc);
+    format.cTabCount = (SHORT)pane_tab_stops(cell_width, TabWidth, logpixels, format.rgxTabs, MAX_TAB_STOPS);
+    CHARRANGE kept = {0, 0};
+    SendMessageW(Text, EM_EXGETSEL, 0, (LPARAM)&kept);
+    SendMessageW(Text, EM_SETSEL, 0, -1);
+    SendMessageW(Text, EM_SETPARAFORMAT, 0, (LPARAM)&format);
+    SendMessageW(Text, EM_EXSETSEL, 0, (LPARAM)&kept);
+}
+
+void configure_pane() {
+    SendMessageW(Text, EM_SETBKGNDCOLOR, 0, (LPARAM)Background);
+    set_output_colour(Text, SCF_ALL, ColorText);
+    set_pane_tab_stops();
+}
+
 static void apply_tab_stops() {
     TabWidth = bounded_tab_width(TabWidth);   // also a width given with "/#"
-    DWORD stop = (DWORD)(TabWidth * 4);   // 4 dialog units are one average character
-    SendMessageW(Text, EM_SETTABSTOPS, 1, (LPARAM)&stop);
+    set_pane_tab_stops();
     InvalidateRect(Text, NULL, TRUE);
 }
 
@@ -234,22 +259,24 @@ static void code_page_command() {
     send_to_slave(line);
 }
 
+// The font dialog reckons heights in the screen's DPI, the one its point sizes are read in; Size
+// is kept as at 96 DPI and the font is made for the window's own DPI.
+static int screen_dpi() { return dpi_for_window(NULL); }
+
 static void font_command() {
+    LOGFONTW chosen = logfont;
+    chosen.lfHeight = scale_for_dpi(Size, screen_dpi());
     CHOOSEFONTW cf = {};
     cf.lStructSize = sizeof cf;
     cf.hwndOwner = Main;
-    cf.lpLogFont = &logfont;
+    cf.lpLogFont = &chosen;
     cf.Flags = CF_SCREENFONTS | CF_INITTOLOGFONTSTRUCT | CF_FIXEDPITCHONLY | CF_FORCEFONTEXIST;
     if (!ChooseFontW(&cf)) return;
+    logfont = chosen;
     lstrcpynW(Name, logfont.lfFaceName, FONT_NAME_MAX + 1);
-    Size = logfont.lfHeight;
+    Size = unscale_for_dpi(logfont.lfHeight, screen_dpi());
     Weight = logfont.lfWeight;
-    HFONT previous = font;
-    font = CreateFontIndirectW(&logfont);
-    SendMessageW(Text, WM_SETFONT, (WPARAM)font, TRUE);
-    SendMessageW(Prom, WM_SETFONT, (WPARAM)font, TRUE);
-    SendMessageW(Edit, WM_SETFONT, (WPARAM)font, TRUE);
-    if (previous) DeleteObject(previous);
+    make_font();
     measure_cell(Text);
     apply_tab_stops();
     set_output_colour(Text, SCF_ALL, ColorText);
@@ -320,6 +347,9 @@ static void command(int id, LPARAM lparam) {
     case CMD_CLEAR_SCREEN:
         send_to_slave("\n");
         SetWindowTextW(Text, L"");
+        // Emptied, the control goes back to its default formats: what comes next must not show
+        // in the system's colour (black on a dark background) or lose its tab stops.
+        configure_pane();
         SetFocus(Edit);
         break;
     case CMD_INSERT_START_C: SendMessageW(Edit, WM_CHAR, 17, 0); break;
@@ -382,6 +412,22 @@ LRESULT CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
     case WM_SIZE:
         if (Text && Prom && Edit) layout();
         return 0;
+    case WM_DPICHANGED: {
+        // Moved to a monitor of another scaling, or the scaling changed: the font, the cell, the
+        // tab stops and the margins follow, and the window takes the size Windows suggests.
+        window_dpi = HIWORD(wparam);
+        refresh_dpi_metrics();
+        make_font();
+        if (Text) {
+            measure_cell(Text);
+            apply_tab_stops();
+        }
+        const RECT* r = (const RECT*)lparam;
+        SetWindowPos(window, NULL, r->left, r->top, r->right - r->left, r->bottom - r->top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+        if (Text && Prom && Edit) layout();
+        return 0;
+    }
     case WM_PAINT: {
         PAINTSTRUCT ps;
         BeginPaint(window, &ps);

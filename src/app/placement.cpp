@@ -15,7 +15,8 @@ static_assert(SIZE_LEFT_HALF == IDC_SETSIZE_LEFT_HALF && SIZE_RIGHT_HALF == IDC_
               "the size dialog ends with its button ids");
 
 void apply_startup_placement() {
-    startup_placement(&Left, &Top, &Height, screen.full_screen_width, GetSystemMetrics(SM_CXVIRTUALSCREEN),
+    startup_placement(&Left, &Top, &Height, Width, screen.full_screen_width, GetSystemMetrics(SM_XVIRTUALSCREEN),
+                      GetSystemMetrics(SM_YVIRTUALSCREEN), GetSystemMetrics(SM_CXVIRTUALSCREEN),
                       screen.max_window_height);
 }
 
@@ -28,6 +29,7 @@ static ScreenLayout current_screen_layout() {
     s.caption_height = screen.caption_height;
     s.virtual_width = GetSystemMetrics(SM_CXVIRTUALSCREEN);
     s.virtual_height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
+    s.virtual_left = GetSystemMetrics(SM_XVIRTUALSCREEN);
     s.virtual_top = GetSystemMetrics(SM_YVIRTUALSCREEN);
     return s;
 }

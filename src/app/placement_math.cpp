@@ -63,25 +63,37 @@ bool size_result_placement(int result, WindowRect* stored, const ScreenLayout* s
 }
 
 void toggle_monitor_rect(WindowRect* rect, const ScreenLayout* screen) {
-    const int vw = screen->virtual_width, vh = screen->virtual_height, vy = screen->virtual_top;
+    const int vx = screen->virtual_left, vy = screen->virtual_top;
+    const int right = vx + screen->virtual_width, bottom = vy + screen->virtual_height, vh = screen->virtual_height;
     const int pw = screen->primary_width, ph = screen->primary_height;
     if (rect->height > screen->max_window_height) rect->height = screen->max_window_height;
-    if (rect->top >= vh) {
-        rect->top = vh - rect->height - screen->caption_height;
-        if (rect->top < 0) rect->top = 0;
+    if (rect->top >= bottom) {
+        rect->top = bottom - rect->height - screen->caption_height;
+        if (rect->top < vy) rect->top = vy;
     }
-    if (rect->left < 0) {
-        rect->left = 0;
-    } else if (rect->left + rect->width > vw) {
-        rect->left = vw - rect->width;
+    if (rect->left < vx) {
+        rect->left = vx;
+    } else if (rect->left + rect->width > right) {
+        rect->left = right - rect->width;
     } else if (rect->left > pw - 10) {
         // On a monitor right of the primary one: back onto the primary.
         rect->left -= pw;
         if (rect->left < 0) rect->left = 0;
-    } else if (rect->left + pw + 1 < vw) {
+    } else if (rect->left < -10) {
+        // On a monitor left of the primary one (the 10 pixels are a frame hanging over the
+        // primary's edge): back onto the primary, as far from its left edge.
+        rect->left -= vx;
+        if (rect->left + rect->width > pw) rect->left = pw - rect->width;
+        if (rect->left < 0) rect->left = 0;
+    } else if (right > pw && rect->left + pw + 1 < right) {
         // A monitor to the right.
         rect->left += pw + 1;
-        if (rect->left + rect->width > vw) rect->left = vw - rect->width;
+        if (rect->left + rect->width > right) rect->left = right - rect->width;
+    } else if (vx < 0) {
+        // A monitor to the left: as far from its left edge as from the primary's.
+        rect->left += vx;
+        if (rect->left + rect->width > 0) rect->left = -rect->width;
+        if (rect->left < vx) rect->left = vx;
     } else if (vy >= 0 && rect->top > ph) {
         rect->top -= ph;
     } else if (vy < 0 && rect->top < 0) {
@@ -94,9 +106,9 @@ void toggle_monitor_rect(WindowRect* rect, const ScreenLayout* screen) {
 }
 
 void toggle_right_left_rect(WindowRect* rect, const ScreenLayout* screen) {
-    const int right = screen->virtual_width - rect->width;
-    if (rect->left < 0 || rect->left == right) {
-        rect->left = 0;
+    const int left = screen->virtual_left, right = left + screen->virtual_width - rect->width;
+    if (rect->left < left || rect->left == right) {
+        rect->left = left;
     } else {
         rect->left = right;
     }

@@ -14,7 +14,9 @@ struct ScreenLayout {
     int max_window_height;               // SM_CYFULLSCREEN + SM_CYCAPTION
     int caption_height;                  // SM_CYCAPTION
     int virtual_width, virtual_height;   // SM_CXVIRTUALSCREEN, SM_CYVIRTUALSCREEN
-    int virtual_top;                     // SM_YVIRTUALSCREEN
+    // The virtual screen's origin, SM_XVIRTUALSCREEN and SM_YVIRTUALSCREEN: negative when a
+    // monitor lies left of or above the primary one, whose top left corner is 0, 0.
+    int virtual_left, virtual_top;
 };
 
 enum {
@@ -51,7 +53,8 @@ enum {
 bool size_result_placement(int result, WindowRect* stored, const ScreenLayout* screen, WindowRect* target,
                            bool* keep_size);
 
-// Toggle Monitor: onto the monitor beside the primary one if there is room, else above/below.
+// Toggle Monitor: from a monitor beside the primary one back onto it; from the primary onto the
+// monitor right of it if there is one, else the one left of it, else above or below.
 void toggle_monitor_rect(WindowRect* rect, const ScreenLayout* screen);
-// Toggle Right/Left: flush with the right edge of the virtual screen, or back to x 0.
+// Toggle Right/Left: flush with the right edge of the virtual screen, or back to its left edge.
 void toggle_right_left_rect(WindowRect* rect, const ScreenLayout* screen);

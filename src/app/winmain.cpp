@@ -110,22 +110,26 @@ static int create_windows() {
     if (!Main) return fail(L"WinMain(): CreateWindow(Main) failed", MB_ICONERROR);
 
     ZeroMemory(&logfont, sizeof logfont);
-    logfont.lfHeight = Size;
     logfont.lfWeight = Weight;
     logfont.lfCharSet = DEFAULT_CHARSET;
     lstrcpynW(logfont.lfFaceName, Name, LF_FACESIZE);
-    font = CreateFontIndirectW(&logfont);
-    SendMessageW(Main, WM_SETFONT, (WPARAM)font, TRUE);
+    window_dpi = dpi_for_window(Main);
+    refresh_dpi_metrics();
+    make_font();
     RECT client;
     GetClientRect(Main, &client);
     int W = client.right, H = client.bottom;
+    ChildRect text, prom, edit;
+    child_layout(W, H, cell_width, cell_height, window_dpi, &text, &prom, &edit);
 
     richedit_library = LoadLibraryW(L"Riched20.dll");
     if (!richedit_library) MessageBoxW(NULL, L"WinMain(): LoadLibrary(Riched20.dll) failed", L"Err! - Tavro", MB_ICONERROR);
 
-    const DWORD pane_style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL;
-    Text = create_child(L"RichEdit20W", PANE_NOTICE,
-                        pane_style, 2, 2, W - 2, H - cell_height - 5);
+    // No dragging of text into or out of the pane: a drop would edit it. (Not ES_READONLY: the
+    // document model refuses its changes then, and the pane is trimmed through it.)
+    const DWORD pane_style =
+        WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_NOOLEDRAGDROP;
+    Text = create_child(L"RichEdit20W", PANE_NOTICE, pane_style, text.x, text.y, text.width, text.height);
     if (!Text) {
         wchar_t message[64];
         _snwprintf(message, 63, L"WinMain(): CreateWindow(Text) failed: %lu", (unsigned long)GetLastError());
@@ -134,19 +138,16 @@ static int create_windows() {
     }
     subclass(Text, text_window_proc, &text_previous_proc);
     measure_cell(Text);
-    DWORD tab_stop = (DWORD)(TabWidth * 4);
-    SendMessageW(Text, EM_SETTABSTOPS, 1, (LPARAM)&tab_stop);
-    SendMessageW(Text, EM_SETBKGNDCOLOR, 0, (LPARAM)Background);
-    set_output_colour(Text, SCF_ALL, ColorText);
+    configure_pane();
     ShowWindow(Text, SW_SHOW);
 
     const DWORD line_style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | ES_AUTOHSCROLL;
-    Prom = create_child(L"EDIT", L">", line_style, 2, H - cell_height - 4, cell_width, cell_height + 2);
+    child_layout(W, H, cell_width, cell_height, window_dpi, &text, &prom, &edit);   // with the measured cell
+    Prom = create_child(L"EDIT", L">", line_style, prom.x, prom.y, prom.width, prom.height);
     if (!Prom) return fail(L"WinMain(): CreateWindow(Prom) failed", MB_ICONERROR);
     subclass(Prom, prom_window_proc, &prom_previous_proc);
     ShowWindow(Prom, SW_SHOW);
-    Edit = create_child(L"EDIT", L"", line_style, cell_width + 2, H - cell_height - 4, W - cell_width - 4,
-                        cell_height + 2);
+    Edit = create_child(L"EDIT", L"", line_style, edit.x, edit.y, edit.width, edit.height);
     if (!Edit) return fail(L"WinMain(): CreateWindow(Edit) failed", MB_ICONERROR);
     subclass(Edit, edit_window_proc, &edit_previous_proc);
     ShowWindow(Edit, SW_SHOW);

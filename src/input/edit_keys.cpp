@@ -33,6 +33,19 @@ void clear_input_line() {
 
 static size_t line_length() { return (size_t)GetWindowTextLengthW(Edit); }
 
+void delete_word_before_caret() {
+    DWORD start = 0, end = 0;
+    SendMessageW(Edit, EM_GETSEL, (WPARAM)&start, (LPARAM)&end);
+    if (start == end) {
+        wchar_t line[EDIT_KEYS_TEXT_CHARS];
+        int length = GetWindowTextW(Edit, line, EDIT_KEYS_TEXT_CHARS);
+        if (length < 0 || end > (DWORD)length) return;   // beyond what was read: nothing is guessed
+        start = (DWORD)word_start_before(line, end);
+    }
+    SendMessageW(Edit, EM_SETSEL, start, end);
+    SendMessageW(Edit, EM_REPLACESEL, TRUE, (LPARAM)L"");
+}
+
 static void insert_f1() {
     wchar_t c[2] = {f1_character(previous_command(), line_length()), 0};
     if (c[0]) insert_as_typed(c);

@@ -87,6 +87,14 @@ void convert_slashes(wchar_t* line) {
         if (*line == L'/') *line = L'\\';
 }
 
+size_t word_start_before(const wchar_t* line, size_t caret) {
+    size_t at = wcslen(line);
+    if (caret < at) at = caret;
+    while (at > 0 && is_blank(line[at - 1])) at--;
+    while (at > 0 && !is_blank(line[at - 1])) at--;
+    return at;
+}
+
 static bool is_delimiter(wchar_t c, const wchar_t* delimiters) { return c && wcschr(delimiters, c) != nullptr; }
 static bool is_digit(wchar_t c) { return c >= L'0' && c <= L'9'; }
 

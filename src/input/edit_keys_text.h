@@ -21,6 +21,10 @@ void f5_text(const wchar_t* entry, bool second, wchar_t* out, size_t cap);
 void f6_text(const wchar_t* entry, bool rest, wchar_t* out, size_t cap);
 // Ctrl+\: every "/" becomes "\".
 void convert_slashes(wchar_t* line);
+// Ctrl+Backspace: where the word before the caret starts, the stop Ctrl+Left makes in a console
+// line: back over the blanks before the caret, then over the characters that are not blanks. A
+// caret beyond the line's end counts from its end.
+size_t word_start_before(const wchar_t* line, size_t caret);
 
 // Double-click word selection over the pane's text: fits [*p, *q) to the word, a run of
 // blanks, or a number with "," and "." groups; with join, takes in the previous selection.

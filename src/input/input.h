@@ -12,6 +12,7 @@ LRESULT CALLBACK edit_window_proc(HWND, UINT, WPARAM, LPARAM);   // input line
 extern wchar_t command_buffer[COMMAND_BUFFER_CHARS + 2];
 extern wchar_t command_word[COMMAND_BUFFER_CHARS];
 extern bool bypass_now;   // "/!": the rest of the line runs directly; lowered after every submission
+extern EchoWatch paging_echo;   // a paged command's echo, before which no prompt ends the paging
 
 void append_to_pane(const wchar_t* text);   // straight into the pane, no log, no colour change
 void compute_command_word();   // the first word of command_buffer into command_word
@@ -39,6 +40,7 @@ const wchar_t* newest_history_entry();    // for F5 and F6
 // Editing keys.
 void insert_as_typed(const wchar_t* text);   // each character through the input line procedure
 void clear_input_line();                     // empties the line, forgets the program-completion match
+void delete_word_before_caret();             // Ctrl+Backspace; a selection is deleted alone
 bool edit_key_down(WPARAM key, bool shift);  // F1 to F6; true when handled
 bool edit_key_char(wchar_t c);               // Esc, Ctrl+Q, Ctrl+K, Ctrl+\, F2/F4 targets; true when consumed
 

@@ -17,6 +17,9 @@ namespace {
 enum { PASTE_RETRIES = 10, PASTE_RETRY_MS = 100 };
 
 int paste_retry_count;
+// Ctrl+Backspace was handled as a key: the character it makes (127 on Windows, 8 under Wine) follows
+// and is not typed.
+bool ctrl_backspace_done;
 
 bool key_down(int key) { return GetKeyState(key) < 0; }
 
@@ -68,6 +71,13 @@ bool answer_waiting_pager(wchar_t c) {
 LRESULT on_key_down(HWND window, WPARAM key, LPARAM lparam) {
     activation_flag = false;
     switch (key) {
+    case VK_BACK:
+        if (key_down(VK_CONTROL)) {
+            delete_word_before_caret();
+            ctrl_backspace_done = true;
+            return 0;
+        }
+        break;
     case VK_TAB:
         if (key_down(VK_CONTROL)) {
             SetFocus(Text);
@@ -104,6 +114,10 @@ LRESULT on_key_down(HWND window, WPARAM key, LPARAM lparam) {
 
 LRESULT on_char(HWND window, WPARAM wparam, LPARAM lparam) {
     wchar_t c = (wchar_t)wparam;
+    if (ctrl_backspace_done && (c == 127 || c == 8)) {
+        ctrl_backspace_done = false;
+        return 0;
+    }
     activation_flag = false;
     reset_f8_caret_mark();
     if (pause_answer(output_paused, c) == PAUSE_RESUME_AND_CONSUME) {
@@ -125,6 +139,9 @@ LRESULT on_char(HWND window, WPARAM wparam, LPARAM lparam) {
         return 0;
     }
     case 22: return paste_with_retry(window, lparam);
+    // Ctrl+Backspace's character without its key: Windows' edit control would insert it (DEL), an
+    // invisible character that makes the command fail.
+    case 127: delete_word_before_caret(); return 0;
     case 9: SendMessageW(window, EM_REPLACESEL, TRUE, (LPARAM)L"\t"); return 0;
     case 13: submit_input_line(); return 0;
     case 1: SendMessageW(window, EM_SETSEL, 0, -1); return 0;

@@ -18,6 +18,25 @@ static LRESULT pane_default(HWND window, UINT message, WPARAM wparam, LPARAM lpa
     return CallWindowProcW(text_previous_proc, window, message, wparam, lparam);
 }
 
+// What the control must not see gets the default processing of any window instead: Alt and F10
+// still open the menus, and nothing edits or reformats the pane.
+static LRESULT not_for_the_control(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    return DefWindowProcW(window, message, wparam, lparam);
+}
+
+// The keys the rich-edit control may have: moving and selecting with Shift and Ctrl, Ctrl+C and
+// Ctrl+Insert to copy, Ctrl+A to select all. Windows' control has more shortcuts than Wine's
+// (Ctrl+E centres a paragraph, Ctrl+2 double-spaces, Ctrl+Shift+A turns text to capitals,
+// Shift+Insert pastes, Insert starts overwriting), and each of them would change the pane.
+static bool control_may_have(WPARAM key, bool ctrl, bool shift) {
+    switch (key) {
+    case VK_LEFT: case VK_RIGHT: case VK_UP: case VK_DOWN:
+    case VK_PRIOR: case VK_NEXT: case VK_HOME: case VK_END: return true;
+    case 'A': case 'C': case VK_INSERT: return ctrl && !shift;
+    }
+    return false;
+}
+
 static CHARRANGE pane_selection() {
     CHARRANGE range = {0, 0};
     SendMessageW(Text, EM_EXGETSEL, 0, (LPARAM)&range);
@@ -71,7 +90,7 @@ static void select_word_at_double_click() {
     SendMessageW(Text, EM_EXSETSEL, 0, (LPARAM)&chosen);
 }
 
-static LRESULT pane_char(HWND window, WPARAM wparam, LPARAM lparam) {
+static LRESULT pane_char(WPARAM wparam, LPARAM lparam) {
     wchar_t c = (wchar_t)wparam;
     switch (c) {
     case 3: {
@@ -106,14 +125,15 @@ static LRESULT pane_char(HWND window, WPARAM wparam, LPARAM lparam) {
             toggle_right_left();
             return 0;
         }
-        return pane_default(window, WM_CHAR, wparam, lparam);
+        return 0;   // Ctrl+Y alone would redo in the control
     case 15: PostMessageW(Main, WM_COMMAND, CMD_OPEN_SELECTED, lparam); return 0;
     case 27:
         clear_input_line();
         history_cursor_to_end();
         SetFocus(Edit);
         return 0;
-    case 8: return 0;
+    case 8:
+    case 127: return 0;   // Backspace and Ctrl+Backspace: the pane is not edited
     case 9: SetFocus(Edit); return 0;
     case 13: case 22: case 4: case 6: case 18: case 17: case 11:
         to_input_line(WM_CHAR, wparam, lparam);
@@ -123,7 +143,7 @@ static LRESULT pane_char(HWND window, WPARAM wparam, LPARAM lparam) {
         to_input_line(WM_CHAR, wparam, lparam);
         return 0;
     }
-    return pane_default(window, WM_CHAR, wparam, lparam);
+    return 0;   // the other control characters would only edit the pane
 }
 
 static LRESULT pane_key_down(HWND window, WPARAM key, LPARAM lparam) {
@@ -157,6 +177,13 @@ static LRESULT pane_key_down(HWND window, WPARAM key, LPARAM lparam) {
     case 'X':
         if (ctrl) return pane_default(window, WM_KEYDOWN, 'C', lparam);
         break;
+    case VK_INSERT:
+        // Shift+Insert pastes, as Ctrl+V does: into the input line.
+        if (shift && !ctrl) {
+            to_input_line(WM_CHAR, 22, 0);
+            return 0;
+        }
+        break;
     case VK_APPS:
         PostMessageW(Text, WM_RBUTTONUP, 0, MAKELPARAM(Width / 3, Height / 3));
         return 0;
@@ -165,13 +192,32 @@ static LRESULT pane_key_down(HWND window, WPARAM key, LPARAM lparam) {
         to_input_line(WM_KEYDOWN, key, lparam);
         return 0;
     }
+    if (!control_may_have(key, ctrl, shift)) return not_for_the_control(window, WM_KEYDOWN, key, lparam);
     return pane_default(window, WM_KEYDOWN, key, lparam);
 }
 
 LRESULT CALLBACK text_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
-    case WM_CHAR: return pane_char(window, wparam, lparam);
+    case WM_CHAR: return pane_char(wparam, lparam);
     case WM_KEYDOWN: return pane_key_down(window, wparam, lparam);
+    case WM_KEYUP:
+        if (control_may_have(wparam, key_down(VK_CONTROL), key_down(VK_SHIFT))) break;
+        return not_for_the_control(window, message, wparam, lparam);
+    // Alt+X turns the hexadecimal digits before the caret into a character, Alt+Backspace undoes;
+    // Alt keys and their characters reach the menus only.
+    case WM_SYSKEYDOWN:
+    case WM_SYSKEYUP:
+    case WM_SYSCHAR:
+    case WM_SYSDEADCHAR:
+    case WM_DEADCHAR:
+    case WM_UNICHAR:
+    // An input method's text comes as characters from the default processing, and characters
+    // go to the input line.
+    case WM_IME_STARTCOMPOSITION:
+    case WM_IME_COMPOSITION:
+    case WM_IME_ENDCOMPOSITION:
+    case WM_IME_CHAR:
+        return not_for_the_control(window, message, wparam, lparam);
     case WM_SETFOCUS: {
         LRESULT result = pane_default(window, message, wparam, lparam);
         if (activation_flag) {

@@ -15,6 +15,7 @@
 wchar_t command_buffer[COMMAND_BUFFER_CHARS + 2];
 wchar_t command_word[COMMAND_BUFFER_CHARS];
 bool bypass_now;
+EchoWatch paging_echo;
 
 // Inserted straight into the pane: not through the print, so it reaches no log.
 void append_to_pane(const wchar_t* text) {
@@ -113,6 +114,7 @@ void route_to_slave() {
     }
     paging_mode = pipes_into_more(command_buffer);
     if (paging_mode) lines_left = pager_page_lines(grid_lines);
+    echo_watch_start(&paging_echo, paging_mode ? command_buffer : L"");
     SetWindowTextW(Prom, paging_mode ? L"\u00bb" : L">");
     // The buffer holds at most 2047 characters; its two spare places take the line end.
     size_t length = wcslen(command_buffer);

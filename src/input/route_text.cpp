@@ -178,3 +178,94 @@ PagerAnswer pager_answer(bool paging_mode, int lines_left, int grid_lines, wchar
     answer.lines_left = (c == 13 && !answer.end_paging) ? 1 : pager_page_lines(grid_lines);
     return answer;
 }
+
+int append_whole(wchar_t* out, int capacity, int at, const wchar_t* text) {
+    if (at < 0 || at >= capacity) return -1;
+    int n = at;
+    for (; *text; text++) {
+        if (n >= capacity - 1) {
+            out[at] = 0;
+            return -1;
+        }
+        out[n++] = *text;
+    }
+    out[n] = 0;
+    return n;
+}
+
+int append_quoted_name(wchar_t* out, int capacity, int at, const wchar_t* name) {
+    if (at < 0 || at >= capacity) return -1;
+    int n = append_whole(out, capacity, at, L"\"");
+    for (const wchar_t* c = name; *c && n >= 0; c++) {
+        if (*c == L'"' || (unsigned)*c < 32) {
+            n = -1;
+            break;
+        }
+        const wchar_t one[2] = {*c, 0};
+        n = append_whole(out, capacity, n, one);
+        if (*c == L'%') n = append_whole(out, capacity, n, L"\"\"");
+    }
+    n = append_whole(out, capacity, n, L"\"");
+    if (n < 0) out[at] = 0;
+    return n;
+}
+
+int build_cd_line(wchar_t* out, int capacity, const wchar_t* folder) {
+    if (capacity <= 0) return -1;
+    wchar_t letter = (wchar_t)(folder[0] | 0x20);
+    bool bare_drive = letter >= L'a' && letter <= L'z' && folder[1] == L':' && !folder[2];
+    int n = append_whole(out, capacity, 0, L"cd ");
+    n = bare_drive ? append_whole(out, capacity, n, folder) : append_quoted_name(out, capacity, n, folder);
+    n = append_whole(out, capacity, n, L"\r\n");
+    if (n < 0) out[0] = 0;
+    return n;
+}
+
+void echo_watch_start(EchoWatch* watch, const wchar_t* command) {
+    int length = (int)wcslen(command);
+    while (length > 0 && is_blank(command[length - 1])) length--;
+    int from = length > ECHO_KEY_CHARS ? length - ECHO_KEY_CHARS : 0;
+    watch->key_length = length - from;
+    wmemcpy(watch->key, command + from, (size_t)watch->key_length);
+    watch->key[watch->key_length] = 0;
+    watch->recent_length = 0;
+    watch->recent[0] = 0;
+    watch->pending = watch->key_length > 0;
+}
+
+static bool echo_ends_recent(const EchoWatch* watch) {
+    if (watch->recent_length < watch->key_length) return false;
+    const wchar_t* tail = watch->recent + watch->recent_length - watch->key_length;
+    for (int i = 0; i < watch->key_length; i++) {
+        wchar_t k = watch->key[i];
+        if (is_blank(k) ? !is_blank(tail[i]) : k < 128 && k != tail[i]) return false;
+    }
+    return true;
+}
+
+bool echo_watch_feed(EchoWatch* watch, const wchar_t* text, int length) {
+    int blanks = 0;   // blanks not yet known to be inside the line
+    for (int i = 0; i < length && watch->pending; i++) {
+        wchar_t c = text[i];
+        if (c == L'\r' || c == L'\n') {
+            if (echo_ends_recent(watch)) watch->pending = false;
+            watch->recent_length = blanks = 0;
+            continue;
+        }
+        if (is_blank(c)) {
+            blanks++;
+            continue;
+        }
+        for (; blanks >= 0; blanks--) {
+            wchar_t next = blanks ? L' ' : c;
+            if (watch->recent_length == ECHO_KEY_CHARS) {
+                wmemmove(watch->recent, watch->recent + 1, ECHO_KEY_CHARS - 1);
+                watch->recent_length--;
+            }
+            watch->recent[watch->recent_length++] = next;
+        }
+        blanks = 0;
+    }
+    watch->recent[watch->recent_length] = 0;
+    return watch->pending;
+}

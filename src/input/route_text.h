@@ -43,6 +43,23 @@ Route decide_route(const wchar_t* buffer, const wchar_t* command_word, bool bypa
 // prefix + text into out (cap characters), cut; returns the length.
 size_t join_bounded(wchar_t* out, size_t cap, const wchar_t* prefix, const wchar_t* text);
 
+// All of text appended to out at length at (capacity counts the terminator); -1 when at is -1
+// already or the text does not fit, out then holding what came before at.
+int append_whole(wchar_t* out, int capacity, int at, const wchar_t* text);
+
+// A file or folder name as one argument of a line for the slave, appended to out at length at
+// (capacity counts the terminator). It goes in double quotes, so that blanks, "&", "^", "(", ")"
+// and "|" are taken as they stand; each "%" is followed by two double quotes (the quoting closed
+// and opened again), so that no "%NAME%" in it is ever a variable: cmd takes the name without
+// its quotes. A "!" stays as it is, which is right while the slave runs without delayed
+// expansion, as it does unless told otherwise. Returns the new length, or -1 (out cut back to
+// at) for a name that no file can have (a double quote or a control character, which would end
+// the quoting or the line) or that does not fit.
+int append_quoted_name(wchar_t* out, int capacity, int at, const wchar_t* name);
+// "cd" and the folder, with its line end, into out: a bare drive ("D:") as it is, so that the
+// slave shows that drive's current folder; any other name quoted. -1 (out emptied) as above.
+int build_cd_line(wchar_t* out, int capacity, const wchar_t* folder);
+
 // What a character does while output is paused.
 enum PauseAnswer { PAUSE_NOT_PAUSED, PAUSE_RESUME_AND_CONSUME };
 PauseAnswer pause_answer(bool output_paused, wchar_t c);   // 19 is not consumed: it toggles the pause off
@@ -59,3 +76,23 @@ PagerAnswer pager_answer(bool paging_mode, int lines_left, int grid_lines, wchar
 // Lines of one page: the grid's lines less the one the pager's stop leaves, but at least one, so
 // that a pane of one line (or none) still pages on.
 int pager_page_lines(int grid_lines);
+
+// The echo of a paged command. Paging set for a command ends at a prompt after that command's
+// output, and the slave echoes the command after its prompt before the output: until the echo
+// has come, a prompt answers a line sent before the command (Clear Screen's fresh prompt for
+// "/c", the environment batch line for "/e") and does not end the paging.
+enum { ECHO_KEY_CHARS = 32 };
+struct EchoWatch {
+    wchar_t key[ECHO_KEY_CHARS + 1];      // the command's last characters, trailing blanks cut
+    int key_length;
+    wchar_t recent[ECHO_KEY_CHARS + 1];   // the output's last characters before any blanks
+    int recent_length;
+    bool pending;                         // the echo has not come yet
+};
+// Waits for the echo of command; an empty command waits for nothing.
+void echo_watch_start(EchoWatch* watch, const wchar_t* command);
+// Output text, in the order it is printed: the echo is the key ending a line (blanks may follow
+// it). A blank of the key matches any blank (the echo's are kept as blanks only); a character
+// beyond ASCII matches any character, as the slave's code page may not have it. Returns whether
+// the watch still waits.
+bool echo_watch_feed(EchoWatch* watch, const wchar_t* text, int length);

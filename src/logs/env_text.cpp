@@ -1,28 +1,26 @@
 #include "logs/env_text.h"
+#include "input/route_text.h"
 #include <string.h>
 
 static bool is_blank(wchar_t c) { return (unsigned)(c & 0xFFFF) <= 32; }
-
-static int append(wchar_t* out, int capacity, int at, const wchar_t* text) {
-    if (at < 0) return -1;
-    for (; *text; text++) {
-        if (at >= capacity - 1) return -1;
-        out[at++] = *text;
-    }
-    out[at] = 0;
-    return at;
-}
 
 int build_sync_command(wchar_t* out, int capacity, const wchar_t* batch, const wchar_t* listing,
                        bool line_end) {
     if (capacity <= 0) return -1;
     out[0] = 0;
-    int n = append(out, capacity, 0, L"\"");
-    n = append(out, capacity, n, batch);
-    n = append(out, capacity, n, L"\" > \"");
-    n = append(out, capacity, n, listing);
-    n = append(out, capacity, n, L"\"");
-    if (line_end) n = append(out, capacity, n, L"\r\n");
+    int n = append_quoted_name(out, capacity, 0, batch);
+    n = append_whole(out, capacity, n, L" > ");
+    n = append_quoted_name(out, capacity, n, listing);
+    if (line_end) n = append_whole(out, capacity, n, L"\r\n");
+    if (n < 0) out[0] = 0;
+    return n;
+}
+
+int build_add_path_command(wchar_t* out, int capacity, const wchar_t* add_path) {
+    if (capacity <= 0) return -1;
+    int n = append_whole(out, capacity, 0, L"set \"PATH=%PATH%;");
+    n = append_whole(out, capacity, n, add_path);
+    n = append_whole(out, capacity, n, L"\"\r\n");
     if (n < 0) out[0] = 0;
     return n;
 }

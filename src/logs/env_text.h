@@ -18,10 +18,16 @@ bool read_listing_line(FILE* listing, char* line, bool* too_long);
 // when the line has no "=" or starts with one.
 void listing_line_name(const wchar_t* line, wchar_t* name, int capacity);
 
-// "batch" > "listing", with "\r\n" when asked. Both paths are quoted so that a folder name
-// with a blank still works. Returns the length, or -1 (out emptied) when it does not fit.
+// "batch" > "listing", with "\r\n" when asked. Both paths are quoted as names for the slave
+// (append_quoted_name), so that a folder with a blank, "&" or "%" in its name still works.
+// Returns the length, or -1 (out emptied) when it does not fit or a path cannot be quoted.
 int build_sync_command(wchar_t* out, int capacity, const wchar_t* batch, const wchar_t* listing,
                        bool line_end);
+// The line that adds the AddPath folders to the slave's PATH, with its line end: the assignment
+// in double quotes, so that "&" or ")" in a folder name (or in the PATH it extends) is taken as
+// it stands; "%" stays a variable, as the setting may name one. -1 (out emptied) when it does
+// not fit.
+int build_add_path_command(wchar_t* out, int capacity, const wchar_t* add_path);
 
 enum ListingLineKind { LISTING_SKIP, LISTING_DRIVE, LISTING_VARIABLE };
 

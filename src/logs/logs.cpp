@@ -44,13 +44,21 @@ static void check_item(int id, bool checked) {
     if (main_menu) CheckMenuItem(main_menu, id, MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
 }
 
+// Each write goes to the file at once: a Tavro that crashes or is ended loses nothing, and
+// someone watching the log sees the output as it comes. A print costs more than the write.
 void write_output_log(const char* bytes, int count) {
-    if (Logging && output_log && bytes && count > 0) fwrite(bytes, 1, (size_t)count, output_log);
+    if (Logging && output_log && bytes && count > 0) {
+        fwrite(bytes, 1, (size_t)count, output_log);
+        fflush(output_log);
+    }
 }
 
 // The bytes as they came, NULs and all: a tool that writes UTF-16 is logged whole.
 void write_error_bytes(const char* bytes, int count) {
-    if (ErrorLog && error_log && bytes && count > 0) fwrite(bytes, 1, (size_t)count, error_log);
+    if (ErrorLog && error_log && bytes && count > 0) {
+        fwrite(bytes, 1, (size_t)count, error_log);
+        fflush(error_log);
+    }
 }
 
 void end_error_log() {

@@ -55,6 +55,9 @@ void set_output_colour(HWND window, int scope, COLORREF colour) {
         return;
     }
     SendMessageW(window, EM_SETCHARFORMAT, (WPARAM)scope, (LPARAM)&pending_colour);
+    // The whole pane's colour is also the one of text that the control formats itself: after the
+    // pane was emptied, or a whole text was set.
+    if (scope == SCF_ALL) SendMessageW(window, EM_SETCHARFORMAT, SCF_DEFAULT, (LPARAM)&pending_colour);
 }
 
 void restore_normal_colour(HWND window, int scope) {

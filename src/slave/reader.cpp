@@ -8,6 +8,7 @@
 #include "app/timing.h"
 #include "logs/logs.h"
 #include "pane/pane.h"
+#include "input/input.h"
 #include "settings/settings.h"
 #include <string.h>
 #include <wchar.h>
@@ -141,6 +142,7 @@ void read_slave_output(HANDLE pipe) {
         if (paging_mode) n = page_text(text, n, TEXT_CHARS, &self->tail, &lines_left);
     }
     if (n == 0) return;
+    if (is_out && paging_echo.pending) echo_watch_feed(&paging_echo, text, n);
 
     if (is_out && self->tail.length == 0) {
         int k = track_prompt(text);
@@ -172,7 +174,8 @@ static void follow_prompt(const wchar_t* directory, int length) {
     wchar_t name[4] = {'=', (wchar_t)towupper(dir[0]), ':', 0};
     SetEnvironmentVariableW(name, dir);
 
-    if (paging_mode) {
+    // A prompt before the paged command's echo answers a line sent before it.
+    if (paging_mode && !paging_echo.pending) {
         Sleep(100);
         if (!bytes_waiting(stdout_read)) {
             paging_mode = false;

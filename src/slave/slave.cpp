@@ -5,6 +5,7 @@
 #include "app/app.h"
 #include "app/commands.h"
 #include "app/timing.h"
+#include "logs/env_text.h"
 #include "logs/logs.h"
 #include "pane/pane.h"
 #include "settings/settings.h"
@@ -357,10 +358,8 @@ void start_slave() {
     }
     if (ErrorLog) SendMessageW(Main, WM_COMMAND, CMD_BEGIN_ERROR_LOG, 0);
     if (AddPath[0]) {
-        wchar_t line[APP_MAX + 32];
-        _snwprintf(line, APP_MAX + 31, L"set PATH=%%PATH%%;%s\r\n", AddPath);
-        line[APP_MAX + 31] = 0;
-        send_to_slave(convert_for_slave(line));
+        wchar_t line[PATH_VALUE_MAX + 32];
+        if (build_add_path_command(line, PATH_VALUE_MAX + 32, AddPath) > 0) send_to_slave(convert_for_slave(line));
     }
 }
 

@@ -1,6 +1,7 @@
 // Tavro from start to end, driven through its windows with pipecmd as the slave: start-up,
 // the first command, the ways it ends, and the first-start disclaimer.
 #include <gtest/gtest.h>
+#include <richedit.h>
 #include "harness.h"
 
 using namespace e2e;
@@ -46,6 +47,8 @@ TEST_F(Started, ConnectsToTheSlaveAndShowsItsPrompt) {
     EXPECT_EQ(count_nonblank_lines(text_before(pane, L"Connected to ")), 1u) << to_utf8(pane);
     EXPECT_EQ(tavro.title().rfind(L"Tavro", 0), 0u) << to_utf8(tavro.title());
     EXPECT_TRUE(tavro.running());
+    // Nothing is dragged into or out of the pane: a drop would edit it.
+    EXPECT_TRUE(GetWindowLongW(tavro.pane(), GWL_STYLE) & ES_NOOLEDRAGDROP);
 }
 
 TEST_F(Started, EchoShowsItsOutputLine) {

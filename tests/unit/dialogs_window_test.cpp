@@ -28,7 +28,24 @@ std::vector<std::wstring> seen_prompt, seen_value, seen_second;
 std::vector<int> watched;               // more controls recorded when the dialog first shows
 std::vector<std::wstring> seen_watched;
 std::wstring seen_box;                  // text of a message box the dialog raised
+std::vector<std::wstring> cut_labels;   // labels of the dialog too wide for their controls
 int ticks;
+
+// A label whose text, in the dialog's font, is wider than the label: the end would not show.
+BOOL CALLBACK note_cut_label(HWND child, LPARAM) {
+    wchar_t name[16], text[300];
+    GetClassNameW(child, name, 16);
+    if (lstrcmpiW(name, L"Static") != 0 || GetWindowTextW(child, text, 300) <= 0) return TRUE;
+    HDC dc = GetDC(child);
+    HGDIOBJ old = SelectObject(dc, (HFONT)SendMessageW(child, WM_GETFONT, 0, 0));
+    RECT needed = {0, 0, 0, 0}, client;
+    DrawTextW(dc, text, -1, &needed, DT_CALCRECT | DT_SINGLELINE);
+    SelectObject(dc, old);
+    ReleaseDC(child, dc);
+    GetClientRect(child, &client);
+    if (needed.right > client.right) cut_labels.push_back(text);
+    return TRUE;
+}
 
 BOOL CALLBACK collect_static(HWND child, LPARAM text) {
     wchar_t name[16], part[1024];
@@ -70,6 +87,7 @@ void CALLBACK drive(HWND, UINT, UINT_PTR, DWORD) {
         seen_value.push_back(control_text(dialog, 101));
         seen_second.push_back(control_text(dialog, 102));
         for (int id : watched) seen_watched.push_back(control_text(dialog, id));
+        EnumChildWindows(dialog, note_cut_label, 0);
     }
     const Step& step = steps[next_step++];
     for (auto& s : step.set) SetDlgItemTextW(dialog, s.first, s.second.c_str());
@@ -101,6 +119,7 @@ struct RealDialog : ::testing::Test {
         watched.clear();
         seen_watched.clear();
         seen_box.clear();
+        cut_labels.clear();
         timer = SetTimer(NULL, 0, 30, drive);
         ASSERT_NE(timer, 0u);
     }
@@ -115,6 +134,18 @@ struct RealDialog : ::testing::Test {
         }
     }
 };
+
+// The manifest as Windows reads it from the program: resource 1 of type RT_MANIFEST (24).
+TEST_F(RealDialog, TheManifestAsksForNoElevationCommonControls6TheSystemsItKnowsAndPerMonitorDpi) {
+    HRSRC found = FindResourceW(resources, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
+    ASSERT_NE(found, nullptr);
+    std::string m((const char*)LockResource(LoadResource(resources, found)), SizeofResource(resources, found));
+    for (const char* part : {"level=\"asInvoker\"", "Common-Controls\" version=\"6.0.0.0\"",
+                             "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}", "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",
+                             "{1f676c76-80e1-4239-95bb-83d0f6d0da78}", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}",
+                             ">PerMonitorV2,", "WindowsSettings\">true</dpiAware>"})
+        EXPECT_NE(m.find(part), std::string::npos) << part;
+}
 
 TEST_F(RealDialog, DataEntryShowsPromptAndTextAndReturnsTheEntryOnOk) {
     steps = {{{{101, L"dir,copy"}}, IDOK}};
@@ -157,6 +188,8 @@ TEST_F(RealDialog, SizeDialogShowsGridAndKeepsOpenOnTooSmallEntries) {
     EXPECT_EQ(grid_columns, 10);
     EXPECT_EQ(grid_lines, 2);
     EXPECT_EQ(current_dialog, (HWND)NULL);
+    // "&Width in Columns:" and "&Height in Lines:" show whole.
+    EXPECT_TRUE(cut_labels.empty()) << (cut_labels.empty() ? "" : std::string(cut_labels[0].begin(), cut_labels[0].end()));
     grid_columns = saved_columns;
     grid_lines = saved_lines;
 }

@@ -44,11 +44,21 @@ TEST(SyncCommand, BothPathsQuotedSoAFolderWithABlankWorks) {
     build_sync_command(out, 300, L"C:\\t\\tavroEnv.bat", L"C:\\t\\tavroEnv.dat", true);
     EXPECT_STREQ(L"\"C:\\t\\tavroEnv.bat\" > \"C:\\t\\tavroEnv.dat\"\r\n", out);
 
+    // Quoted as names for the slave: "&" is no command separator, "%" names no variable.
+    build_sync_command(out, 300, L"C:\\a&b 100%\\tavroEnv.bat", L"C:\\t\\tavroEnv.dat", false);
+    EXPECT_STREQ(L"\"C:\\a&b 100%\"\"\\tavroEnv.bat\" > \"C:\\t\\tavroEnv.dat\"", out);
+
     // One character short of room for the line end: nothing half-built is sent.
     int exact = (int)wcslen(L"\"a\" > \"b\"\r\n") + 1;
     EXPECT_EQ(exact - 1, build_sync_command(out, exact, L"a", L"b", true));
     EXPECT_EQ(-1, build_sync_command(out, exact - 1, L"a", L"b", true));
     EXPECT_STREQ(L"", out);
+}
+
+TEST(SyncCommand, AddPathExtendsThePathInAQuotedAssignment) {
+    wchar_t out[64];
+    build_add_path_command(out, 64, L"C:\\R&D\\bin;%USERPROFILE%\\bin");
+    EXPECT_STREQ(L"set \"PATH=%PATH%;C:\\R&D\\bin;%USERPROFILE%\\bin\"\r\n", out);
 }
 
 TEST(ListingLines, ShapesAndTrailingBlanks) {

@@ -108,25 +108,53 @@ TEST(Grid, ScrollBarShownDoesNotChangeColumns) {
     EXPECT_EQ(c1, c2);
 }
 
+// At 200 % the margins of 2, 4 and 5 pixels are 4, 8 and 10; font heights keep their sign.
+TEST(Layout, MarginsGrowWithTheDpi) {
+    ChildRect text, prom, edit;
+    child_layout(640, 480, 8, 16, 192, &text, &prom, &edit);
+    EXPECT_EQ(text.x, 4);
+    EXPECT_EQ(text.height, 480 - 16 - 10);
+    EXPECT_EQ(prom.y, 480 - 16 - 8);
+    EXPECT_EQ(prom.height, 16 + 4);
+    EXPECT_EQ(edit.width, 640 - 8 - 8);
+    EXPECT_EQ(scale_for_dpi(-13, 120), -16);
+    EXPECT_EQ(unscale_for_dpi(-24, 144), -16);
+}
+
+TEST(Layout, TabStopsInTwipsFromTheCell) {
+    long stops[32];
+    ASSERT_EQ(pane_tab_stops(9, 1, 168, stops, 32), 32);
+    EXPECT_EQ(stops[6], 540);   // each rounded from its own column, not 7 x 77
+    EXPECT_EQ(pane_tab_stops(8, 0, 96, stops, 32), 0);   // width 0: the control's own tabs
+    EXPECT_EQ(pane_tab_stops(1000, 40, 96, stops, 32), 27);   // no stop beyond 24 bits
+}
+
 TEST(Placement, LeftBeyondRemovedMonitorComesBack) {
     int left = 2300, top = 40, height = 800;
-    startup_placement(&left, &top, &height, 1920, 1920, 1050);
+    startup_placement(&left, &top, &height, 1000, 1920, 0, 0, 1920, 1050);
     EXPECT_EQ(left, 380);
     EXPECT_EQ(top, 40);
     left = 1915;   // still within the last 10 pixels: moved, and never negative
-    startup_placement(&left, &top, &height, 1920, 1920, 1050);
+    startup_placement(&left, &top, &height, 1000, 1920, 0, 0, 1920, 1050);
     EXPECT_EQ(left, 0);
 }
 
 TEST(Placement, LeftOnASecondMonitorStays) {
     int left = 2300, top = 40, height = 800;
-    startup_placement(&left, &top, &height, 1920, 3840, 1050);
+    startup_placement(&left, &top, &height, 1000, 1920, 0, 0, 3840, 1050);
     EXPECT_EQ(left, 2300);
+    left = -1500, top = -700;   // monitors left of and above the primary
+    startup_placement(&left, &top, &height, 1000, 1920, -1920, -1080, 3840, 1050);
+    EXPECT_EQ(left, -1500);
+    EXPECT_EQ(top, -700);
+    startup_placement(&left, &top, &height, 1000, 1920, 0, 0, 1920, 1050);   // removed since
+    EXPECT_EQ(left, 0);
+    EXPECT_EQ(top, 0);
 }
 
 TEST(Placement, TallWindowIsClippedToTheTop) {
     int left = 10, top = 300, height = 2000;
-    startup_placement(&left, &top, &height, 1920, 1920, 1050);
+    startup_placement(&left, &top, &height, 1000, 1920, 0, 0, 1920, 1050);
     EXPECT_EQ(height, 1050);
     EXPECT_EQ(top, 0);
 }

@@ -148,6 +148,13 @@ TEST(CopyKeys, F4DeletesUpToTheCharacter) {
     EXPECT_EQ(delete_up_to(L"abc", 7, L'a'), -1);
 }
 
+TEST(CopyKeys, CtrlBackspaceTakesTheWordBeforeTheCaret) {
+    EXPECT_EQ(word_start_before(L"dir abc  def", 9), 4u);   // with the blanks before the caret
+    EXPECT_EQ(word_start_before(L"cd C:\\foo\\x.txt", 15), 3u);   // a path is one word
+    EXPECT_EQ(word_start_before(L"x\ty", 3), 2u);
+    EXPECT_EQ(word_start_before(L"abc def", 40), 4u);   // a caret past the end counts from the end
+}
+
 TEST(CopyKeys, F5QuotesWordsThatNeedIt) {
     wchar_t out[64];
     f5_text(L"\"my prog\" arg", false, out, 64);

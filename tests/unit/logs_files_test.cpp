@@ -57,6 +57,8 @@ TEST_F(LogFiles, OutputLogAppendKeepsOverwriteReplaces) {
     EXPECT_EQ(1, Logging);
     EXPECT_TRUE(output_log_open);
     write_output_log("dir\r\n100% done\n", 15);
+    // On disk at once, while the log is still open.
+    EXPECT_NE(file_bytes(FileLog).find("dir\r\n100% done\n"), std::string::npos);
     stop_logging();
     EXPECT_EQ(0, Logging);
     EXPECT_FALSE(output_log_open);
@@ -86,6 +88,7 @@ TEST_F(LogFiles, ErrorLogHoldsOneBannerPairPerSlaveRun) {
     EXPECT_TRUE(error_log_open);
     const char read1[] = {'b', 'a', 'd', '\r', '\n', '\0', 'x'};
     write_error_bytes(read1, sizeof read1);   // as it came, the NUL and what follows it too
+    EXPECT_NE(file_bytes(error_log_name).find("bad\r\n"), std::string::npos);
     end_error_log();   // the slave stops: closed, still on
     EXPECT_EQ(1, ErrorLog);
     EXPECT_FALSE(error_log_open);

@@ -159,6 +159,100 @@ protected:
     }
 };
 
+// Moved to a monitor at 200 %: the font and the margins double, the window takes the rectangle
+// Windows suggests.
+TEST_F(MainWindow, ADpiChangeRemakesTheFontAndTheMarginsAtTheSuggestedRectangle) {
+    LOGFONTW saved_logfont = logfont;
+    HFONT saved_font = font;
+    int saved_size = Size, saved_width = cell_width, saved_height = cell_height;
+    font = nullptr;
+    Size = -16;
+    RECT suggested = {30, 40, 730, 540}, r;
+    SendMessageW(Main, WM_DPICHANGED, MAKEWPARAM(192, 192), (LPARAM)&suggested);
+    EXPECT_EQ(logfont.lfHeight, -32);
+    GetWindowRect(Main, &r);
+    EXPECT_TRUE(EqualRect(&r, &suggested));
+    GetWindowRect(Text, &r);
+    MapWindowPoints(nullptr, Main, (POINT*)&r, 2);
+    EXPECT_EQ(r.left, 4);
+    EXPECT_EQ(r.top, 4);
+    SendMessageW(Main, WM_DPICHANGED, MAKEWPARAM(96, 96), (LPARAM)&suggested);
+    DeleteObject(font);
+    font = saved_font, logfont = saved_logfont;
+    Size = saved_size, cell_width = saved_width, cell_height = saved_height;
+}
+
+std::vector<UINT> reached;   // messages that reached the rich-edit control's own procedure
+WNDPROC control_proc;
+LRESULT CALLBACK record_control(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    reached.push_back(message);
+    return CallWindowProcW(control_proc, window, message, wparam, lparam);
+}
+
+// Windows' rich-edit control has shortcuts that Wine's lacks; the pane lets it have only moving,
+// selecting, copying and select all, and Shift+Insert pastes into the input line.
+TEST_F(MainWindow, ThePaneLetsTheControlHaveOnlyMovingSelectingAndCopying) {
+    control_proc = text_previous_proc;
+    text_previous_proc = record_control;
+    struct Key {
+        UINT message;
+        WPARAM key;
+        bool shift, control, reaches;
+    } keys[] = {
+        {WM_KEYDOWN, VK_HOME, 1, 1, 1}, {WM_KEYUP, VK_PRIOR, 0, 0, 1}, {WM_KEYDOWN, 'C', 0, 1, 1},
+        {WM_KEYDOWN, 'E', 0, 1, 0},     {WM_KEYDOWN, '2', 0, 1, 0},    {WM_KEYDOWN, 'A', 1, 1, 0},
+        {WM_KEYUP, VK_SHIFT, 0, 1, 0},  {WM_SYSKEYDOWN, 'X', 0, 0, 0}, {WM_CHAR, 25, 0, 1, 0},
+        {WM_IME_CHAR, 0x4E2D, 0, 0, 0},
+    };
+    for (const Key& k : keys) {
+        reached.clear();
+        set_keys(k.shift, k.control);
+        SendMessageW(Text, k.message, k.key, 0);
+        pump();
+        EXPECT_EQ(!reached.empty() && reached[0] == k.message, k.reaches) << k.message << " " << k.key;
+    }
+    EXPECT_EQ(text_of(Edit), L"\x4E2D");   // an input method's character goes to the input line
+    select_in_pane(L"pasted text", 0, 6);
+    SendMessageW(Text, WM_CHAR, 3, 0);   // copied
+    SetWindowTextW(Edit, L"");
+    set_keys(true, false);
+    SendMessageW(Text, WM_KEYDOWN, VK_INSERT, 0);
+    pump();   // the paste waits while the clipboard is busy
+    EXPECT_EQ(text_of(Edit), L"pasted");
+    text_previous_proc = control_proc;
+}
+
+// The tab stops are paragraph formats in twips on the whole pane; the text colour is the default
+// format too: text after Clear Screen keeps both.
+TEST_F(MainWindow, TabStopsAndTheTextColourHoldAfterClearScreen) {
+    int saved_tab = TabWidth, saved_cell = cell_width;
+    COLORREF saved_colour = ColorText;
+    auto second_stop = [](long at) {
+        SendMessageW(Text, EM_SETSEL, at, at);
+        PARAFORMAT format = {};
+        format.cbSize = sizeof format;
+        SendMessageW(Text, EM_GETPARAFORMAT, 0, (LPARAM)&format);
+        return format.cTabCount == MAX_TAB_STOPS ? format.rgxTabs[1] : 0;
+    };
+    auto default_colour = [] {
+        CHARFORMATW format = {};
+        format.cbSize = sizeof format;
+        SendMessageW(Text, EM_GETCHARFORMAT, SCF_DEFAULT, (LPARAM)&format);
+        return format.crTextColor;
+    };
+    cell_width = 8, TabWidth = 4, ColorText = RGB(200, 200, 0);
+    SetWindowTextW(Text, L"a\tb\rc");
+    configure_pane();
+    EXPECT_EQ(default_colour(), RGB(200, 200, 0));
+    EXPECT_EQ(second_stop(4), 8 * 8 * 15);   // 15 twips a pixel at 96 DPI
+    command(CMD_CLEAR_SCREEN);
+    print_to_output_pane(L"%s", L"x\ty");
+    EXPECT_EQ(colour_at(0), RGB(200, 200, 0));
+    EXPECT_EQ(second_stop(2), 8 * 8 * 15);
+    sent();
+    TabWidth = saved_tab, cell_width = saved_cell, ColorText = saved_colour;
+}
+
 TEST_F(MainWindow, HelpOpensTheLocalPageThenTheOnlinePageThenSaysNeitherOpened) {
     std::wstring page = temp + L"tavro_main_window_test.html";
     HANDLE file = CreateFileW(page.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
@@ -221,9 +315,22 @@ TEST_F(MainWindow, OpenSelectedTextChangesToADirectoryAndOpensAFile) {
     std::wstring folder = temp.substr(0, temp.size() - 1);   // without its closing "\"
     select_in_pane(L"x " + folder + L"\r\nnext", 2, 2 + (long)folder.size() + 1);   // the line break too
     command(CMD_OPEN_SELECTED);
-    std::string expected = "cd ";
+    std::string expected = "cd \"";
     for (wchar_t c : folder) expected += (char)c;
-    EXPECT_EQ(sent(), expected + "\r\n");
+    EXPECT_EQ(sent(), expected + "\"\r\n");
+    EXPECT_TRUE(opened.empty());
+    // Names with characters that the command processor would take for its own: quoted.
+    for (std::wstring name : {L"amp&dir", L"car^et", L"a b", L"100%"}) {
+        std::wstring path = temp + name;
+        ASSERT_TRUE(CreateDirectoryW(path.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+        select_in_pane(path, 0, (long)path.size());
+        command(CMD_OPEN_SELECTED);
+        RemoveDirectoryW(path.c_str());
+        std::string line = "cd \"";
+        for (wchar_t c : path) line += (char)c;
+        if (name == L"100%") line += "\"\"";   // no "%...%" in it can name a variable
+        EXPECT_EQ(sent(), line + "\"\r\n");
+    }
     EXPECT_TRUE(opened.empty());
 
     std::wstring file = temp + L"tavro_open_selected.txt";
@@ -290,10 +397,12 @@ TEST_F(MainWindow, PipeThruMoreStartsPagingOnlyOnOutputThatWaits) {
     EXPECT_EQ(text_of(Prom), L">");
     DWORD done;
     WriteFile(slave_out_write, "x\r\n", 3, &done, nullptr);
+    echo_watch_start(&paging_echo, L"dir | more");   // left from an earlier paged command
     // F12 in the input line posts the same command.
     SendMessageW(Edit, WM_KEYDOWN, VK_F12, 0);
     pump();
     EXPECT_TRUE(paging_mode);
+    EXPECT_FALSE(paging_echo.pending);   // the output is coming already: the next prompt ends it
     EXPECT_EQ(lines_left, 29);
     EXPECT_EQ(text_of(Prom), L"\u00bb");
     // Discarding ("q" answered) starts over as a fresh page.

@@ -30,6 +30,12 @@ ScreenLayout stacked_below() {
     return s;
 }
 
+ScreenLayout left_of_primary() {
+    ScreenLayout s = side_by_side();
+    s.virtual_left = -1920;
+    return s;
+}
+
 ScreenLayout stacked_above() {
     ScreenLayout s = stacked_below();
     s.virtual_top = -1080;
@@ -122,6 +128,25 @@ TEST(ToggleRightLeft, FlipsBetweenTheRightEdgeAndZero) {
     EXPECT_EQ(r.top, 10);
     EXPECT_EQ(r.width, 800);
     EXPECT_EQ(r.height, 600);
+}
+
+// A monitor left of the primary: Toggle Monitor reaches it and comes back, and the virtual screen's
+// left edge, not 0, is where Toggle Right/Left goes.
+TEST(ToggleMonitor, AMonitorLeftOfThePrimaryIsReachedAndLeft) {
+    ScreenLayout s = left_of_primary();
+    WindowRect r = {100, 10, 800, 600};
+    toggle_monitor_rect(&r, &s);
+    EXPECT_EQ(r.left, -1820);
+    toggle_monitor_rect(&r, &s);
+    EXPECT_EQ(r.left, 100);
+    r = {-1000, 10, 1500, 600};   // wide, on the left monitor: back onto the primary, fitting
+    toggle_monitor_rect(&r, &s);
+    EXPECT_EQ(r.left, 1920 - 1500);
+    r.left = -2000;
+    toggle_right_left_rect(&r, &s);
+    EXPECT_EQ(r.left, -1920);
+    toggle_right_left_rect(&r, &s);
+    EXPECT_EQ(r.left, 1920 - 1500);
 }
 
 TEST(ToggleMonitor, OneMonitorFallsToTheVerticalRulesAndEndsAtTheTop) {

@@ -1,6 +1,7 @@
 // The reader on real anonymous pipes and a real rich-edit pane: tails, interleaving with standard
 // error, the held prompt, paging, prompt tracking, split characters and discarding.
 #include "slave/reader.h"
+#include "input/input.h"
 #include "slave/slave.h"
 #include "pane/pane.h"
 #include "app/app.h"
@@ -79,6 +80,7 @@ protected:
         set_output_colour(Text, SCF_ALL, NORMAL);
         paging_mode = discard_mode = false;
         lines_left = 0;
+        echo_watch_start(&paging_echo, L"");
         held_prompt[0] = 0;
         hide_at_first_prompt = false;
         output_log_open = error_log_open = false;
@@ -310,6 +312,20 @@ TEST_F(ReaderPipes, QuietPromptEndsPaging) {
     read_slave_output(stdout_read);
     EXPECT_FALSE(paging_mode);
     EXPECT_EQ(window_text(Prom), L">");
+}
+
+// A prompt before a paged command's echo answers a line sent ahead of it ("/c" sends one): the
+// paging ends at the prompt after the command's output.
+TEST_F(ReaderPipes, APromptBeforeTheCommandsEchoDoesNotEndItsPaging) {
+    paging_mode = true;
+    lines_left = 10;
+    echo_watch_start(&paging_echo, L"type log.txt | more");
+    out.put("\r\n==> C:\\> ");
+    read_slave_output(stdout_read);
+    EXPECT_TRUE(paging_mode);
+    out.put("type log.txt | more\r\nline 1\r\n\r\n==> C:\\> ");
+    drain_out();
+    EXPECT_FALSE(paging_mode);
 }
 
 TEST_F(ReaderPipes, Utf8CharacterSplitBetweenReads) {

@@ -33,6 +33,7 @@ protected:
     void TearDown() override {
         windows.close();
         paging_mode = discard_mode = output_paused = false;
+        echo_watch_start(&paging_echo, L"");
     }
 
     std::string sent() { return windows.sent(); }
@@ -52,6 +53,7 @@ TEST_F(Submission, LinesReachTheSlaveAndSetPaging) {
     EXPECT_EQ(submit(L"dir |  more"), "dir |  more\r\n");
     EXPECT_EQ(text_of(Edit), L"");
     EXPECT_TRUE(paging_mode);
+    EXPECT_TRUE(paging_echo.pending);   // no prompt ends the paging before the command's echo
     EXPECT_EQ(lines_left, 29);
     EXPECT_EQ(text_of(Prom), L"\u00bb");
     grid_lines = 1;   // a pane one line high still shows a line per page
@@ -108,6 +110,29 @@ TEST_F(Submission, SlashWordsAreTakenOffTheFrontOfTheLine) {
     EXPECT_EQ(pane().find(L"/! tavro_no_such_program_either"), 0u);
     EXPECT_EQ(colour_at(0), RGB(0, 0, 255));
     ErrorText = saved_error, DoItText = saved_bypass;
+}
+
+// Ctrl+Backspace, the key and then character 127 (Windows) or 8 (Wine), deletes the word before the
+// caret; character 127 alone does the same.
+TEST_F(Submission, CtrlBackspaceDeletesTheWordBeforeTheCaret) {
+    auto control = [](bool down) {
+        BYTE keys[256];
+        GetKeyboardState(keys);
+        keys[VK_CONTROL] = keys[VK_LCONTROL] = down ? 0x80 : 0;
+        SetKeyboardState(keys);
+    };
+    SetWindowTextW(Edit, L"dir abc  def");
+    SendMessageW(Edit, EM_SETSEL, 12, 12);
+    for (wchar_t made : {127, 8}) {
+        control(true);
+        SendMessageW(Edit, WM_KEYDOWN, VK_BACK, 0);
+        control(false);
+        type_char(made);
+    }
+    EXPECT_EQ(text_of(Edit), L"dir ");
+    SendMessageW(Edit, EM_SETSEL, 0, 2);   // a selection goes alone
+    type_char(127);
+    EXPECT_EQ(text_of(Edit), L"r ");
 }
 
 TEST_F(Submission, CtrlBackslashTurnsSlashesAndKeepsTheSelection) {

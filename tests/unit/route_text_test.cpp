@@ -150,12 +150,42 @@ TEST(PagerAndPause, PauseEndsOnAnyOtherCharacter) {
     EXPECT_EQ(pause_answer(false, L'a'), PAUSE_NOT_PAUSED);
 }
 
+TEST(PagerAndPause, PagingWaitsForTheEchoOfItsCommand) {
+    EchoWatch watch;
+    auto fed = [&](const wchar_t* text) { return echo_watch_feed(&watch, text, (int)wcslen(text)); };
+    echo_watch_start(&watch, L"type log.txt | more  ");
+    EXPECT_TRUE(fed(L"\r\n==> C:\\> type log.txt | mo"));   // a prompt before it; the echo split
+    EXPECT_FALSE(fed(L"re \r\nline\r\n"));
+    echo_watch_start(&watch, L"dir | more");
+    EXPECT_TRUE(fed(L"dir | more than that\r\n"));   // inside a line: not the echo
+    // A tab matches a blank, a letter the slave's code page lacks matches anything.
+    echo_watch_start(&watch, L"type \x00E9.txt\t| more");
+    EXPECT_FALSE(fed(L"> type ?.txt | more\n"));
+}
+
 TEST(JoinBounded, PrefixAndCut) {
     wchar_t out[10];
     EXPECT_EQ(join_bounded(out, 10, L"cmd /c ", L"dir"), 9u);
     EXPECT_STREQ(out, L"cmd /c di");
     join_bounded(out, 10, L"", L"ab");
     EXPECT_STREQ(out, L"ab");
+}
+
+// Names put into a line for the slave are quoted, and no "%...%" in them can name a variable;
+// names that no file can have give nothing to send.
+TEST(NamesForTheSlave, QuotedSoThatCmdTakesThemAsTheyStand) {
+    const wchar_t* rows[][2] = {
+        {L"C:\\t\\amp&dir", L"cd \"C:\\t\\amp&dir\"\r\n"},
+        {L"C:\\x%OS%y", L"cd \"C:\\x%\"\"OS%\"\"y\"\r\n"},
+        {L"D:", L"cd D:\r\n"},   // a drive alone: the slave shows its current folder
+        {L"a\"b", L""},
+        {L"a\rdir", L""},
+    };
+    for (auto& row : rows) {
+        wchar_t out[30];
+        EXPECT_EQ(build_cd_line(out, 30, row[0]), row[1][0] ? (int)wcslen(row[1]) : -1);
+        EXPECT_STREQ(out, row[1]);
+    }
 }
 
 }  // namespace

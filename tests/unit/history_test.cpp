@@ -177,10 +177,22 @@ TEST(CopyKeys, F6TakesTheLastWordOrTheRest) {
 }
 
 TEST(WordSelection, NumbersSpanCommaAndDotGroups) {
-    const wchar_t* text = L"total 1,234,567.89 bytes";
-    long p = 8, q = 9;   // what the control picked: a piece between delimiters
-    select_word(text, wcslen(text), L">|<,;!()&[]", &p, &q, false, 0, 0);
-    EXPECT_EQ(std::wstring(text + p, q - p), L"1,234,567.89");
+    // What the control picked (a piece between delimiters) and what the double click selects.
+    struct {
+        const wchar_t* text;
+        long p, q;
+        const wchar_t* selected;
+    } cases[] = {
+        {L"total 1,234,567.89 bytes", 8, 9, L"1,234,567.89"},
+        {L"12,345", 3, 6, L"12,345"},         // a number at the very start of the text
+        {L"1,5 x", 0, 1, L"1,5"},             // clicked on its first group
+        {L"1.234,567", 6, 9, L"1.234,567"},   // a dot group reached walking back
+    };
+    for (const auto& c : cases) {
+        long p = c.p, q = c.q;
+        select_word(c.text, wcslen(c.text), L">|<,;!()&[]", &p, &q, false, 0, 0);
+        EXPECT_EQ(std::wstring(c.text + p, q - p), c.selected) << c.text;
+    }
 }
 
 TEST(WordSelection, DelimitersEndWordsAndBlanksSelectTheirRun) {

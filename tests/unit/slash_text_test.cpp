@@ -85,6 +85,10 @@ TEST(UnsetName, TrimmedAndChecked) {
     EXPECT_FALSE(unset_variable_name(L"FOO BAR", name, 64));
     EXPECT_FALSE(unset_variable_name(L"FOO=bar", name, 64));
     EXPECT_FALSE(unset_variable_name(L"A\tB", name, 64));
+    wchar_t small[4];
+    EXPECT_TRUE(unset_variable_name(L"FOO", small, 4));
+    EXPECT_FALSE(unset_variable_name(L"FOOD", small, 4));   // cut, it would name another variable
+    EXPECT_FALSE(unset_variable_name(L"FOO", name, 0));
 }
 
 }  // namespace

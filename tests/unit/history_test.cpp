@@ -29,6 +29,9 @@ TEST_F(HistoryTest, RepeatsOfTheNewestAndBlankLinesAreNotStored) {
     EXPECT_TRUE(history_at_end(&h));
     add({L"DIR"});   // case counts
     EXPECT_EQ(count(), 4);
+    history_back(&h);
+    add({L"DIR"});   // a repeat still puts the cursor after the newest
+    EXPECT_TRUE(history_at_end(&h));
 }
 
 TEST_F(HistoryTest, OldestEntriesMakeRoomAndTheNewestSurvives) {
@@ -91,6 +94,8 @@ TEST_F(HistoryTest, PrefixSearchSkipsTheIdenticalEntryAndIgnoresCase) {
     history_cursor_to_end(&h);
     EXPECT_STREQ(history_prefix_search(&h, L"", 0, false), L"dir");
     EXPECT_STREQ(history_prefix_search(&h, L"dir", 0, false), L"DIR /W");
+    add({L"ZIP a"});
+    EXPECT_STREQ(history_prefix_search(&h, L"zip", 3, false), L"ZIP a");
 }
 
 TEST_F(HistoryTest, PopupListsTheTwentySixNewestNewestFirst) {
@@ -139,6 +144,9 @@ TEST(CopyKeys, F2CopiesUpToTheCharacter) {
     EXPECT_STREQ(out, L"");
     copy_up_to(L"abcdef", 1, L'z', out, 64);
     EXPECT_STREQ(out, L"");
+    wchar_t small[3];
+    copy_up_to(L"abcdef", 0, L'e', small, 3);
+    EXPECT_STREQ(small, L"ab");
 }
 
 TEST(CopyKeys, F4DeletesUpToTheCharacter) {
@@ -158,6 +166,10 @@ TEST(CopyKeys, F5QuotesWordsThatNeedIt) {
     EXPECT_STREQ(out, L"\"a+b\" ");
     f5_text(L"dir", true, out, 64);
     EXPECT_STREQ(out, L" ");
+    f5_text(L"dir", false, out, 4);   // room for a quote pair, the blank and the terminator
+    EXPECT_STREQ(out, L"d ");
+    f5_text(L"dir", false, out, 3);
+    EXPECT_STREQ(out, L"");
 }
 
 TEST(CopyKeys, F6TakesTheLastWordOrTheRest) {
@@ -174,6 +186,8 @@ TEST(CopyKeys, F6TakesTheLastWordOrTheRest) {
     EXPECT_STREQ(out, L"");
     f6_text(L"echo broken\"", false, out, 64);   // no opening quote: from the last blank
     EXPECT_STREQ(out, L"broken\"");
+    f6_text(L"", false, out, 64);
+    EXPECT_STREQ(out, L"");
 }
 
 TEST(WordSelection, NumbersSpanCommaAndDotGroups) {
@@ -207,6 +221,10 @@ TEST(WordSelection, DelimitersEndWordsAndBlanksSelectTheirRun) {
     select_word(text, wcslen(text), L">|<,;!()&[]", &p, &q, true, 0, 1);
     EXPECT_EQ(p, 0);
     EXPECT_EQ(q, 7);
+    p = 4, q = 5;
+    select_word(text, wcslen(text), L">|<,;!()&[]", &p, &q, true, 5, 12);   // a previous one beyond
+    EXPECT_EQ(p, 3);
+    EXPECT_EQ(q, 12);
 }
 
 }  // namespace

@@ -13,8 +13,8 @@ TEST(LogBanners, DateFirstTwoDigitFieldsYearModuloHundred) {
     format_log_time(time, s);
     EXPECT_STREQ("03/07/26", date);
     EXPECT_STREQ("09:05:02", time);
-    format_log_date(date, LogStamp{-2026, -3, -7, 0, 0, 0});   // a sign never widens a field
-    EXPECT_STREQ("03/07/26", date);
+    format_log_date(date, LogStamp{-2026, -3, -2147483647 - 1, 0, 0, 0});   // a sign never widens a field
+    EXPECT_STREQ("03/48/26", date);
 
     LogStamp late = {2000, 12, 31, 23, 59, 59};
     char out[LOG_BANNER_BYTES];
@@ -32,9 +32,10 @@ TEST(LogBanners, DateFirstTwoDigitFieldsYearModuloHundred) {
     EXPECT_EQ(9, format_banner(small, sizeof small, OUTPUT_LOG_BEGIN, s));
     EXPECT_STREQ("++Logging", small);
     EXPECT_EQ(39, format_banner(out, 40, OUTPUT_LOG_BEGIN, late));   // one short of the line end
+    EXPECT_EQ(0, format_banner(small, 0, OUTPUT_LOG_BEGIN, s));   // no room: nothing written
+    EXPECT_STREQ("++Logging", small);
     EXPECT_EQ(0, format_banner(small, 1, OUTPUT_LOG_BEGIN, s));
     EXPECT_STREQ("", small);
-    EXPECT_EQ(0, format_banner(small, 0, OUTPUT_LOG_BEGIN, s));
 
     ScratchFile scratch("tavro_banner");
     ASSERT_TRUE(scratch.file != nullptr);
@@ -57,7 +58,8 @@ TEST(ErrorBytes, WrittenAsReadUpToTheFirstNul) {
     const char leading_nul[] = {'\0', 'x'};
     EXPECT_EQ(0, write_bytes_to_first_nul(f, leading_nul, sizeof leading_nul));
     EXPECT_EQ(0, write_bytes_to_first_nul(f, "abc", 0));
-    EXPECT_EQ(std::string("Access denied.\r\n100% done\n\xe9rr"), scratch.bytes());
+    EXPECT_EQ(1, write_bytes_to_first_nul(f, "!", 1));
+    EXPECT_EQ(std::string("Access denied.\r\n100% done\n\xe9rr!"), scratch.bytes());
 }
 
 TEST(Rotation, DecidedByAnyDifferenceOfTheDate) {

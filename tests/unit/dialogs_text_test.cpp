@@ -60,15 +60,18 @@ TEST(DroppedNames, LongListIsCutWithAnEllipsisInsideItsBuffer) {
     } cases[] = {
         {{L"alpha", L"beta", L"gamma"}, 12, L"alpha, b..."},
         {{L"a", L"b"}, 12, L"a, b"},
-        {{L"ab", L"averylongname"}, 12, L"ab, ..."},   // cut short of the end of the buffer
+        {{L"ab", L"averylongname", L"c"}, 12, L"ab, ..."},   // cut short of the end, and nothing after it
         {{L"alpha"}, 3, L".."},                         // not even room for the whole "..."
+        {{L"a", L"b"}, 3, L".."},
+        {{L"alpha"}, 1, L""},
+        {{L"alpha", L"beta"}, 0, L""},                  // no list at all: nothing is touched
     };
     for (const auto& c : cases) {
         std::vector<wchar_t> dropped(c.capacity, L'#');   // exactly the capacity: a write past it is caught
         std::vector<MacroRow> rows;
         for (const wchar_t* name : c.names) rows.push_back({name, L"x"});
         EXPECT_EQ(store_macro_rows(rows.data(), (int)rows.size(), refuse, nullptr, dropped.data(), c.capacity), 0);
-        EXPECT_EQ(std::wstring(dropped.data()), c.dropped);
+        EXPECT_EQ(c.capacity ? std::wstring(dropped.data()) : L"", c.dropped);
     }
 }
 

@@ -18,7 +18,7 @@ struct FakeEnvironment {
         auto it = env->vars.find(name);
         if (it == env->vars.end()) return 0;
         int length = (int)it->second.size();
-        if (length >= capacity) return length + 1;
+        if (length >= capacity) return capacity;   // the least a value that does not fit may report
         wcscpy(buffer, it->second.c_str());
         return length;
     }
@@ -66,9 +66,11 @@ TEST(ListingLines, ShapesAndTrailingBlanks) {
     EXPECT_STREQ(L"=D:", name);
     EXPECT_STREQ(L"D:\\data", value);
 
-    wcscpy(line, L"=d:=d:\\x");
+    wcscpy(line, L"=z:=z:\\x");   // any drive letter, in either case
     ASSERT_EQ(LISTING_DRIVE, parse_listing_line(line, &name, &value));
-    EXPECT_STREQ(L"=d:", name);
+    EXPECT_STREQ(L"=z:", name);
+    wcscpy(line, L"=Z:=Z:\\");
+    EXPECT_EQ(LISTING_DRIVE, parse_listing_line(line, &name, &value));
 
     wcscpy(line, L"A=b=c");   // split at the first "="
     ASSERT_EQ(LISTING_VARIABLE, parse_listing_line(line, &name, &value));

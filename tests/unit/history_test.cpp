@@ -225,6 +225,9 @@ TEST(WordSelection, DelimitersEndWordsAndBlanksSelectTheirRun) {
     select_word(text, wcslen(text), L">|<,;!()&[]", &p, &q, true, 5, 12);   // a previous one beyond
     EXPECT_EQ(p, 3);
     EXPECT_EQ(q, 12);
+    p = 0, q = 3;   // the control's word with the blank after it: the blank is left out
+    select_word(L"ab cd", 5, L">|<,;!()&[]", &p, &q, false, 0, 0);
+    EXPECT_EQ(q, 2);
 }
 
 }  // namespace

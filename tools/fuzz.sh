@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Builds the text logic natively with libFuzzer and the sanitizers and runs every fuzz target for
-# FUZZ_SECONDS (default 15) each. Prints the executions per target; fails on any finding.
+# FUZZ_SECONDS (default 15) each. Prints the executions per target; fails on any finding. A finding
+# is kept in the target's corpus in the tree (tests/fuzz/corpus/<target>), which the unit tests
+# replay: commit it with its fix.
 #   tools/fuzz.sh [target ...]      e.g. tools/fuzz.sh settings pane
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -37,6 +39,12 @@ for t in "${targets[@]}"; do
     failed=1
     echo "fuzz: $t FAILED after $runs executions (log: $log, input in $work/findings/)"
     grep -E 'ERROR|SUMMARY|runtime error' "$log" | head -5 || true
+    for finding in "$work/findings"/*; do
+      [ -f "$finding" ] || continue
+      kept=tests/fuzz/corpus/$t/finding-$(sha1sum "$finding" | cut -c1-16)
+      cp "$finding" "$root/$kept"
+      echo "fuzz: the input is kept as $kept"
+    done
   else
     echo "fuzz: $t $runs executions, no finding"
   fi

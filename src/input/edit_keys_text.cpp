@@ -116,9 +116,9 @@ void select_word(const wchar_t* text, size_t length, const wchar_t* delimiters, 
         while (q > p && (is_blank(text[q - 1]) || is_delimiter(text[q - 1], delimiters))) q--;
         while (q < n && !is_blank(text[q]) && !is_delimiter(text[q], delimiters)) q++;
         if (p < n && (is_digit(text[p]) || text[p] == L'-') && q > 0 && is_digit(text[q - 1])) {
-            while (p >= 2) {
+            while (p >= 1) {
                 if (is_digit(text[p - 1])) p -= 1;
-                else if ((text[p - 1] == L',' || text[p - 1] == L'.') && is_digit(text[p - 2])) p -= 2;
+                else if (p >= 2 && (text[p - 1] == L',' || text[p - 1] == L'.') && is_digit(text[p - 2])) p -= 2;
                 else break;
             }
             while (q < n) {

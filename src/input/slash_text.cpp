@@ -57,7 +57,11 @@ bool unset_variable_name(const wchar_t* rest, wchar_t* name, size_t cap) {
     while (*rest && is_blank(*rest)) rest++;
     size_t len = wcslen(rest);
     while (len && (rest[len - 1] == L'=' || is_blank(rest[len - 1]))) len--;
-    if (len >= cap) len = cap - 1;
+    // Cut to fit, it would name another variable.
+    if (len >= cap) {
+        name[0] = 0;
+        return false;
+    }
     for (size_t i = 0; i < len; i++) name[i] = rest[i];
     name[len] = 0;
     if (!len) return false;

@@ -30,5 +30,6 @@ extern const wchar_t SLASH_USAGE_REMARK[];
 // blanks that follow it, and says what it asks for.
 void take_slash_word(wchar_t* buffer, SlashStep* step);
 // The variable name of "/u": blanks dropped in front, "=" and blanks dropped at the end.
-// False when nothing usable is left (empty, or holding "=", a blank or a tab).
+// False when nothing usable is left (empty, or holding "=", a blank or a tab) or when the name
+// does not fit cap.
 bool unset_variable_name(const wchar_t* rest, wchar_t* name, size_t cap);

@@ -1,10 +1,9 @@
 #include "logs/logs_text.h"
+#include <stdlib.h>
 #include <string.h>
 
-static int two_digits(int n) {
-    if (n < 0) n = -n;
-    return n % 100;
-}
+// The remainder first: negating the smallest int would overflow.
+static int two_digits(int n) { return abs(n % 100); }
 
 void format_log_date(char* out, const LogStamp& s) {
     snprintf(out, LOG_DATE_CHARS + 1, "%02d/%02d/%02d", two_digits(s.month), two_digits(s.day),
@@ -35,10 +34,8 @@ int format_banner(char* out, int capacity, BannerKind kind, const LogStamp& stam
     char date[LOG_DATE_CHARS + 1], time[LOG_TIME_CHARS + 1];
     format_log_date(date, stamp);
     format_log_time(time, stamp);
-    int n = snprintf(out, (size_t)capacity, formats[kind], date, time);
-    if (n < 0) n = 0;
-    if (n >= capacity) n = capacity - 1;
-    return n;
+    snprintf(out, (size_t)capacity, formats[kind], date, time);
+    return (int)strlen(out);   // what the buffer holds, cut or not
 }
 
 int write_banner(FILE* file, BannerKind kind, const LogStamp& stamp) {

@@ -49,6 +49,8 @@ TEST(CompletionWord, ChangeDirectoryLinesSkipSwitchesAndAQuote) {
     EXPECT_STREQ(w.pattern, L"tmp*");
     ASSERT_TRUE(find_change_directory_word(L"cd ", &w));
     EXPECT_STREQ(w.pattern, L"*");
+    ASSERT_TRUE(find_change_directory_word(L"cd /d", &w));   // a switch alone: no word yet
+    EXPECT_STREQ(w.pattern, L"*");
     EXPECT_FALSE(find_change_directory_word(L"cdx foo", &w));
     EXPECT_FALSE(find_change_directory_word(L"md foo", &w));
     EXPECT_FALSE(find_change_directory_word(L"cd", &w));
@@ -145,6 +147,10 @@ TEST(ProgramCompletion, CurrentFolderFirstThenEachPathFolderOnce) {
                                   f.lister(), found));
     EXPECT_STREQ(found, L"C:\\bin\\pc.bat");
     EXPECT_EQ(f.searches, std::vector<std::wstring>{L"C:\\bin\\p*"});
+    // The previous program is gone from its folder: the next folder from its first entry.
+    ASSERT_TRUE(find_next_program(L"p*", L"C:\\bin\\gone.exe", L".;C:\\bin;D:\\tools", L".EXE;.BAT;.COM",
+                                  f.lister(), found));
+    EXPECT_STREQ(found, L"D:\\tools\\PD.EXE");
 }
 
 TEST(ProgramCompletion, WordWithAFolderSearchesOnlyThatFolder) {
@@ -164,6 +170,8 @@ TEST(CompletionCycle, ANewCycleWhenTheCaretMovedOrTheTypedTextChanged) {
     EXPECT_FALSE(continues_completion_cycle(7, L"type al", L"type alpha1.txt", 6));    // caret moved
     EXPECT_FALSE(continues_completion_cycle(7, L"type al", L"type be", 7));            // typed over
     EXPECT_FALSE(continues_completion_cycle(7, L"type al", L"type a", 7));             // line shorter
+    EXPECT_TRUE(continues_completion_cycle(7, L"type al", L"type al", 7));             // nothing after it
+    EXPECT_FALSE(continues_completion_cycle(7, L"type al", L"hype al", 7));
     EXPECT_TRUE(completion_entry_qualifies(L"a.txt", false, false));
     EXPECT_TRUE(completion_entry_qualifies(L"sub", true, true));
     EXPECT_FALSE(completion_entry_qualifies(L"a.txt", false, true));

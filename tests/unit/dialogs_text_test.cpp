@@ -2,9 +2,9 @@
 // colour chooser's greys.
 #include <gtest/gtest.h>
 #include "dialogs/dialogs_text.h"
-#include "settings/settings.h"
 #include "settings/settings_text.h"
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -52,15 +52,27 @@ TEST_F(StoreFixture, NameThatCouldNotBeReadBackIsDroppedAndNamed) {
 }
 
 TEST(DroppedNames, LongListIsCutWithAnEllipsisInsideItsBuffer) {
-    wchar_t dropped[12];
-    for (wchar_t& c : dropped) c = L'#';
-    MacroRow rows[] = {{L"alpha", L"1"}, {L"beta", L"2"}, {L"gamma", L"3"}};
     auto refuse = [](void*, const wchar_t*, const wchar_t*) { return false; };
-    EXPECT_EQ(store_macro_rows(rows, 3, refuse, nullptr, dropped, 12), 0);
-    std::wstring text = dropped;
-    EXPECT_LE(text.size(), 11u);
-    EXPECT_EQ(text.substr(0, 5), L"alpha");
-    EXPECT_EQ(text.substr(text.size() - 3), L"...");
+    struct {
+        std::vector<const wchar_t*> names;
+        int capacity;
+        const wchar_t* dropped;
+    } cases[] = {
+        {{L"alpha", L"beta", L"gamma"}, 12, L"alpha, b..."},
+        {{L"a", L"b"}, 12, L"a, b"},
+        {{L"ab", L"averylongname", L"c"}, 12, L"ab, ..."},   // cut short of the end, and nothing after it
+        {{L"alpha"}, 3, L".."},                         // not even room for the whole "..."
+        {{L"a", L"b"}, 3, L".."},
+        {{L"alpha"}, 1, L""},
+        {{L"alpha", L"beta"}, 0, L""},                  // no list at all: nothing is touched
+    };
+    for (const auto& c : cases) {
+        std::vector<wchar_t> dropped(c.capacity, L'#');   // exactly the capacity: a write past it is caught
+        std::vector<MacroRow> rows;
+        for (const wchar_t* name : c.names) rows.push_back({name, L"x"});
+        EXPECT_EQ(store_macro_rows(rows.data(), (int)rows.size(), refuse, nullptr, dropped.data(), c.capacity), 0);
+        EXPECT_EQ(c.capacity ? std::wstring(dropped.data()) : L"", c.dropped);
+    }
 }
 
 TEST(CustomColours, SixteenGreysFromWhiteDown) {

@@ -1,8 +1,8 @@
-// Environment sync: the command sent to the slave and the application of the listing.
-#include "logs/env.h"
+// Environment sync: the command sent to the slave and the application of the listing, against a
+// fake environment.
 #include "logs/env_text.h"
 #include <gtest/gtest.h>
-#include <windows.h>
+#include "scratch_file.h"
 #include <map>
 #include <string>
 #include <vector>
@@ -18,7 +18,7 @@ struct FakeEnvironment {
         auto it = env->vars.find(name);
         if (it == env->vars.end()) return 0;
         int length = (int)it->second.size();
-        if (length >= capacity) return length + 1;
+        if (length >= capacity) return capacity;   // the least a value that does not fit may report
         wcscpy(buffer, it->second.c_str());
         return length;
     }
@@ -76,6 +76,12 @@ TEST(ListingLines, ShapesAndTrailingBlanks) {
     EXPECT_STREQ(L"=D:", name);
     EXPECT_STREQ(L"D:\\data", value);
 
+    wcscpy(line, L"=z:=z:\\x");   // any drive letter, in either case
+    ASSERT_EQ(LISTING_DRIVE, parse_listing_line(line, &name, &value));
+    EXPECT_STREQ(L"=z:", name);
+    wcscpy(line, L"=Z:=Z:\\");
+    EXPECT_EQ(LISTING_DRIVE, parse_listing_line(line, &name, &value));
+
     wcscpy(line, L"A=b=c");   // split at the first "="
     ASSERT_EQ(LISTING_VARIABLE, parse_listing_line(line, &name, &value));
     EXPECT_STREQ(L"A", name);
@@ -86,6 +92,34 @@ TEST(ListingLines, ShapesAndTrailingBlanks) {
         wcscpy(line, skipped);
         EXPECT_EQ(LISTING_SKIP, parse_listing_line(line, &name, &value)) << (const wchar_t*)skipped;
     }
+
+    // The name a dropped line is reported by.
+    wchar_t short_name[8];
+    listing_line_name(L"PATH=C:\\bin", short_name, 8);
+    EXPECT_STREQ(L"PATH", short_name);
+    listing_line_name(L"LONGERNAME=x", short_name, 8);
+    EXPECT_STREQ(L"LONGERN", short_name);
+    listing_line_name(L"no equals", short_name, 8);
+    EXPECT_STREQ(L"", short_name);
+}
+
+// A line as long as a listing line may be is read whole; a longer one is read to its end and
+// flagged, so that its remainder is never taken for a line of its own.
+TEST(ListingLines, LongLinesAreReadToTheirEnd) {
+    ScratchFile listing("tavro_listing");
+    ASSERT_TRUE(listing.file != nullptr);
+    std::string longest_with_end = "Z=" + std::string(ENV_LINE_MAX - 3, 'z') + "\n";
+    std::string longest = "A=" + std::string(ENV_LINE_MAX - 2, 'a');
+    std::string too_long = "B=" + std::string(ENV_LINE_MAX, 'b');
+    fputs((longest_with_end + longest + "\n" + too_long + "\nC=3").c_str(), listing.file);
+    listing.bytes();
+    std::vector<char> line(ENV_LINE_MAX + 1);
+    bool too_long_flag;
+    std::vector<std::pair<std::string, bool>> read;
+    while (read.size() < 10 && read_listing_line(listing.file, line.data(), &too_long_flag))
+        read.push_back({std::string(line.data()).substr(0, 2), too_long_flag});
+    std::vector<std::pair<std::string, bool>> expected = {{"Z=", false}, {"A=", false}, {"B=", true}, {"C=", false}};
+    EXPECT_EQ(expected, read);
 }
 
 TEST(ApplyListing, ChangedValuesOnlyNothingRemoved) {
@@ -122,89 +156,6 @@ TEST(ApplyListing, CurrentValueTooLongToCompareIsLeftAlone) {
     env.vars[L"FITS"] = std::wstring(ENV_VALUE_CHARS - 1, L'x');
     EXPECT_TRUE(env.apply(L"FITS=small"));
     EXPECT_EQ(L"small", env.vars[L"FITS"]);
-}
-
-std::wstring variable(const wchar_t* name, bool* exists) {
-    wchar_t buffer[256];
-    SetLastError(0);
-    DWORD n = GetEnvironmentVariableW(name, buffer, 256);
-    *exists = n > 0 || GetLastError() != ERROR_ENVVAR_NOT_FOUND;
-    return n > 0 && n < 256 ? std::wstring(buffer) : std::wstring();
-}
-
-TEST(ApplyListing, RoundTripThroughARealListingFile) {
-    wchar_t dir[MAX_PATH];
-    GetTempPathW(MAX_PATH, dir);
-    std::wstring path = std::wstring(dir) + L"tavro env test.dat";
-    FILE* f = _wfopen(path.c_str(), L"wb");
-    ASSERT_TRUE(f != nullptr);
-    fputs("TAVRO_TEST_PATH=C:\\bin;C:\\tools\r\n"
-          "TAVRO_TEST_BLANKS=value   \r\n"
-          "\r\n"
-          "just text\r\n"
-          "=::=::\\\r\n"
-          "=Q:=Q:\\data\r\n",
-          f);
-    fclose(f);
-    SetEnvironmentVariableW(L"TAVRO_TEST_KEEP", L"kept");
-
-    f = _wfopen(path.c_str(), L"r");
-    ASSERT_TRUE(f != nullptr);
-    EXPECT_EQ(3, apply_environment_listing(f));
-    fclose(f);
-    bool exists;
-    EXPECT_EQ(L"C:\\bin;C:\\tools", variable(L"TAVRO_TEST_PATH", &exists));
-    EXPECT_EQ(L"value", variable(L"TAVRO_TEST_BLANKS", &exists));
-    EXPECT_EQ(L"Q:\\data", variable(L"=Q:", &exists));
-    EXPECT_EQ(L"kept", variable(L"TAVRO_TEST_KEEP", &exists));
-    variable(L"just text", &exists);
-    EXPECT_FALSE(exists);
-
-    // The same listing again changes nothing.
-    f = _wfopen(path.c_str(), L"r");
-    ASSERT_TRUE(f != nullptr);
-    EXPECT_EQ(0, apply_environment_listing(f));
-    fclose(f);
-
-    DeleteFileW(path.c_str());
-    SetEnvironmentVariableW(L"TAVRO_TEST_PATH", NULL);
-    SetEnvironmentVariableW(L"TAVRO_TEST_BLANKS", NULL);
-    SetEnvironmentVariableW(L"TAVRO_TEST_KEEP", NULL);
-    SetEnvironmentVariableW(L"=Q:", NULL);
-}
-
-// A line longer than the listing's lines may be (a long PATH) is dropped whole and named: set
-// cut short, it would break the variable, and its remainder would become a variable of its own.
-TEST(ApplyListing, AnOverlongLineIsDroppedWholeAndNamed) {
-    wchar_t dir[MAX_PATH];
-    GetTempPathW(MAX_PATH, dir);
-    std::wstring path = std::wstring(dir) + L"tavro env long.dat";
-    std::string exact = "TAVRO_TEST_EXACT=";
-    exact += std::string(ENV_LINE_MAX - exact.size(), 'e');
-    std::string long_value = std::string(8084, 'p') + "X=junk";
-    FILE* f = _wfopen(path.c_str(), L"wb");
-    ASSERT_TRUE(f != nullptr);
-    fputs(("TAVRO_TEST_LONG=" + long_value + "\r\nTAVRO_TEST_AFTER=ok\r\n" + exact + "\r\n").c_str(), f);
-    fclose(f);
-    SetEnvironmentVariableW(L"TAVRO_TEST_LONG", L"old");
-
-    f = _wfopen(path.c_str(), L"r");
-    ASSERT_TRUE(f != nullptr);
-    wchar_t dropped[100];
-    EXPECT_EQ(2, apply_environment_listing(f, dropped, 100));
-    fclose(f);
-    EXPECT_STREQ(L"TAVRO_TEST_LONG", dropped);
-    bool exists;
-    EXPECT_EQ(L"old", variable(L"TAVRO_TEST_LONG", &exists));
-    EXPECT_EQ(L"ok", variable(L"TAVRO_TEST_AFTER", &exists));
-    wchar_t value[ENV_VALUE_CHARS];
-    EXPECT_EQ((DWORD)(ENV_LINE_MAX - 17), GetEnvironmentVariableW(L"TAVRO_TEST_EXACT", value, ENV_VALUE_CHARS));
-    variable((std::wstring(11, L'p') + L"X").c_str(), &exists);   // the remainder as a variable
-    EXPECT_FALSE(exists);
-
-    DeleteFileW(path.c_str());
-    for (const wchar_t* name : {L"TAVRO_TEST_LONG", L"TAVRO_TEST_AFTER", L"TAVRO_TEST_EXACT"})
-        SetEnvironmentVariableW(name, NULL);
 }
 
 }  // namespace

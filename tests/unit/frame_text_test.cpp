@@ -81,8 +81,13 @@ TEST(FileNames, BuiltInNamesWhenThePathIsUnknown) {
     DerivedNames n;
     builtin_file_names(&n);
     EXPECT_STREQ(n.settings, L"tavro.ini");
+    EXPECT_STREQ(n.command, L"tavro.ing");
+    EXPECT_STREQ(n.output_log, L"tavro.log");
+    EXPECT_STREQ(n.error_log, L"tavro.err");
     EXPECT_STREQ(n.previous_error_log, L"tavro.ero");
+    EXPECT_STREQ(n.help_page, L"tavro.html");
     EXPECT_STREQ(n.env_batch, L"tavroenv.bat");
+    EXPECT_STREQ(n.env_data, L"tavroenv.dat");
 }
 
 TEST(FileNames, LongestPathStillFits) {

@@ -29,6 +29,9 @@ TEST_F(HistoryTest, RepeatsOfTheNewestAndBlankLinesAreNotStored) {
     EXPECT_TRUE(history_at_end(&h));
     add({L"DIR"});   // case counts
     EXPECT_EQ(count(), 4);
+    history_back(&h);
+    add({L"DIR"});   // a repeat still puts the cursor after the newest
+    EXPECT_TRUE(history_at_end(&h));
 }
 
 TEST_F(HistoryTest, OldestEntriesMakeRoomAndTheNewestSurvives) {
@@ -91,6 +94,8 @@ TEST_F(HistoryTest, PrefixSearchSkipsTheIdenticalEntryAndIgnoresCase) {
     history_cursor_to_end(&h);
     EXPECT_STREQ(history_prefix_search(&h, L"", 0, false), L"dir");
     EXPECT_STREQ(history_prefix_search(&h, L"dir", 0, false), L"DIR /W");
+    add({L"ZIP a"});
+    EXPECT_STREQ(history_prefix_search(&h, L"zip", 3, false), L"ZIP a");
 }
 
 TEST_F(HistoryTest, PopupListsTheTwentySixNewestNewestFirst) {
@@ -139,6 +144,9 @@ TEST(CopyKeys, F2CopiesUpToTheCharacter) {
     EXPECT_STREQ(out, L"");
     copy_up_to(L"abcdef", 1, L'z', out, 64);
     EXPECT_STREQ(out, L"");
+    wchar_t small[3];
+    copy_up_to(L"abcdef", 0, L'e', small, 3);
+    EXPECT_STREQ(small, L"ab");
 }
 
 TEST(CopyKeys, F4DeletesUpToTheCharacter) {
@@ -165,6 +173,10 @@ TEST(CopyKeys, F5QuotesWordsThatNeedIt) {
     EXPECT_STREQ(out, L"\"a+b\" ");
     f5_text(L"dir", true, out, 64);
     EXPECT_STREQ(out, L" ");
+    f5_text(L"dir", false, out, 4);   // room for a quote pair, the blank and the terminator
+    EXPECT_STREQ(out, L"d ");
+    f5_text(L"dir", false, out, 3);
+    EXPECT_STREQ(out, L"");
 }
 
 TEST(CopyKeys, F6TakesTheLastWordOrTheRest) {
@@ -181,13 +193,27 @@ TEST(CopyKeys, F6TakesTheLastWordOrTheRest) {
     EXPECT_STREQ(out, L"");
     f6_text(L"echo broken\"", false, out, 64);   // no opening quote: from the last blank
     EXPECT_STREQ(out, L"broken\"");
+    f6_text(L"", false, out, 64);
+    EXPECT_STREQ(out, L"");
 }
 
 TEST(WordSelection, NumbersSpanCommaAndDotGroups) {
-    const wchar_t* text = L"total 1,234,567.89 bytes";
-    long p = 8, q = 9;   // what the control picked: a piece between delimiters
-    select_word(text, wcslen(text), L">|<,;!()&[]", &p, &q, false, 0, 0);
-    EXPECT_EQ(std::wstring(text + p, q - p), L"1,234,567.89");
+    // What the control picked (a piece between delimiters) and what the double click selects.
+    struct {
+        const wchar_t* text;
+        long p, q;
+        const wchar_t* selected;
+    } cases[] = {
+        {L"total 1,234,567.89 bytes", 8, 9, L"1,234,567.89"},
+        {L"12,345", 3, 6, L"12,345"},         // a number at the very start of the text
+        {L"1,5 x", 0, 1, L"1,5"},             // clicked on its first group
+        {L"1.234,567", 6, 9, L"1.234,567"},   // a dot group reached walking back
+    };
+    for (const auto& c : cases) {
+        long p = c.p, q = c.q;
+        select_word(c.text, wcslen(c.text), L">|<,;!()&[]", &p, &q, false, 0, 0);
+        EXPECT_EQ(std::wstring(c.text + p, q - p), c.selected) << c.text;
+    }
 }
 
 TEST(WordSelection, DelimitersEndWordsAndBlanksSelectTheirRun) {
@@ -202,6 +228,13 @@ TEST(WordSelection, DelimitersEndWordsAndBlanksSelectTheirRun) {
     select_word(text, wcslen(text), L">|<,;!()&[]", &p, &q, true, 0, 1);
     EXPECT_EQ(p, 0);
     EXPECT_EQ(q, 7);
+    p = 4, q = 5;
+    select_word(text, wcslen(text), L">|<,;!()&[]", &p, &q, true, 5, 12);   // a previous one beyond
+    EXPECT_EQ(p, 3);
+    EXPECT_EQ(q, 12);
+    p = 0, q = 3;   // the control's word with the blank after it: the blank is left out
+    select_word(L"ab cd", 5, L">|<,;!()&[]", &p, &q, false, 0, 0);
+    EXPECT_EQ(q, 2);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // The output log and the error log on disk, driven through the operations the window calls.
 #include "app/app.h"
+#include "logs/log_files.h"
 #include "logs/logs.h"
 #include "settings/settings.h"
 #include <gtest/gtest.h>
@@ -17,6 +18,13 @@ std::string file_bytes(const std::wstring& path) {
     while ((n = fread(chunk, 1, sizeof chunk, f)) > 0) bytes.append(chunk, n);
     fclose(f);
     return bytes;
+}
+
+void put_file(const std::wstring& path, const std::string& bytes) {
+    FILE* f = _wfopen(path.c_str(), L"wb");
+    ASSERT_TRUE(f != nullptr);
+    fwrite(bytes.data(), 1, bytes.size(), f);
+    fclose(f);
 }
 
 const char STAMP[] = "\\d\\d/\\d\\d/\\d\\d \\d\\d:\\d\\d:\\d\\d";
@@ -124,6 +132,32 @@ TEST_F(LogFiles, ClearErrorsWhileLoggingLeavesOnlyABeginBanner) {
     ErrorLog = 0;
     clear_errors();
     EXPECT_EQ("<missing>", file_bytes(error_log_name));
+}
+
+TEST_F(LogFiles, NewDayMovesTheErrorLogSameDayChangesNothing) {
+    std::wstring err = error_log_name, ero = previous_error_log_name;
+    bool saved_save = save_enabled;
+    save_enabled = false;   // no settings file is written from a test
+    put_file(err, "today's errors");
+    put_file(ero, "older errors");
+    wcscpy(TruncDateErr, L"03/06/26");
+
+    EXPECT_TRUE(rotate_error_log_for(L"03/07/26"));
+    EXPECT_STREQ(L"03/07/26", TruncDateErr);
+    EXPECT_EQ("<missing>", file_bytes(err));
+    EXPECT_EQ("today's errors", file_bytes(ero));
+
+    put_file(err, "later the same day");
+    EXPECT_FALSE(rotate_error_log_for(L"03/07/26"));
+    EXPECT_EQ("later the same day", file_bytes(err));
+    EXPECT_EQ("today's errors", file_bytes(ero));
+
+    // No error log at all: the previous one still goes, the date is stored.
+    DeleteFileW(err.c_str());
+    EXPECT_TRUE(rotate_error_log_for(L"03/08/26"));
+    EXPECT_EQ("<missing>", file_bytes(ero));
+    EXPECT_STREQ(L"03/08/26", TruncDateErr);
+    save_enabled = saved_save;
 }
 
 }  // namespace

@@ -197,7 +197,8 @@ TEST(Classify, BuiltinsScriptsAndPaths) {
 TEST(Classify, SubsystemDecides) {
     FakeFiles fs;
     fs.files = {{L"C:\\bin\\notepad.EXE", 2}, {L"C:\\bin\\ping.EXE", 3}, {L"C:\\bin\\bad.EXE", -4},
-                {L"here.EXE", 2},            {L"dir2", 100},            {L"dir2.EXE", 2}};
+                {L"here.EXE", 2},            {L"dir2", 100},            {L"dir2.EXE", 2},
+                {L"gui.app", 2}};
     bool found = false;
     EXPECT_TRUE(fs.classify(L"notepad", &found));
     EXPECT_TRUE(found);
@@ -208,6 +209,7 @@ TEST(Classify, SubsystemDecides) {
     EXPECT_TRUE(fs.classify(L"dir2", &found));   // a directory is not the program, dir2.EXE is
     EXPECT_TRUE(fs.classify(L"notepad.EXE", &found));
     EXPECT_FALSE(fs.classify(L"notepad.BAT", &found));
+    EXPECT_TRUE(fs.classify(L"gui.app", &found));   // neither a script nor ".exe": the file itself
 }
 
 }  // namespace

@@ -21,12 +21,9 @@ std::wstring backspaced(const std::wstring& s) {
 
 // The control keeps one "\r" per line end, whatever the text that was put in.
 std::wstring as_control_shows(const std::wstring& s) {
-    std::wstring out;
-    for (size_t i = 0; i < s.size(); i++) {
-        if (s[i] == L'\r' && i + 1 < s.size() && s[i + 1] == L'\n') continue;
-        out += s[i] == L'\n' ? L'\r' : s[i];
-    }
-    return out;
+    std::vector<wchar_t> out(s.size() + 1);
+    int n = pane_line_ends(s.data(), (int)s.size(), out.data(), (int)out.size());
+    return std::wstring(out.data(), n);
 }
 
 struct Shown {
@@ -205,6 +202,8 @@ TEST(PaneText, StartMarkerBehindAPromptAcrossTheJoin) {
     EXPECT_EQ(find_marker_after_prompt(L"==> C:\\>  sTaRT\t\"\"\t\"a b\"", &length), 9);
     EXPECT_EQ(length, 10);
     EXPECT_EQ(find_marker_after_prompt(L" sTaRT\tx", &length), -1);
+    EXPECT_EQ(find_marker_after_prompt(L">  sTaRT\tx", &length), 2);   // at the very start
+    EXPECT_EQ(length, 7);
 }
 
 TEST(PaneText, CarriageReturnRunsBeforeALineFeedCollapse) {
@@ -212,6 +211,9 @@ TEST(PaneText, CarriageReturnRunsBeforeALineFeedCollapse) {
     int n = collapse_cr_runs(a, (int)wcslen(a));
     EXPECT_EQ(std::wstring(a, n), L"a\r\nb\r\nc\r\rd\r");
     EXPECT_EQ(print_over(L"", L"a\r\r\nb"), L"a\rb");
+    wchar_t ends[3];   // cut to its capacity
+    EXPECT_EQ(pane_line_ends(L"\na\r\nb", 5, ends, 3), 2);
+    EXPECT_STREQ(ends, L"\ra");
 }
 
 TEST(PaneText, BareCarriageReturnDetection) {
@@ -234,6 +236,13 @@ TEST(PaneText, BareCarriageReturnRewritesTheLastLine) {
     EXPECT_EQ(print_over(L"hello", L"\rX"), L"Xello");
     // The part before the carriage return lands first and is then overwritten.
     EXPECT_EQ(print_over(L"", L"Copying 10%\rCopying 20%"), L"Copying 20%");
+    // In the pane only the part that differs is replaced; a shared end never reaches into the
+    // shared start.
+    int from, old_end, new_end;
+    text_difference(L"ab\rCopying 10%", 14, L"ab\rCopying 20%", 14, &from, &old_end, &new_end);
+    EXPECT_EQ(std::vector<int>({from, old_end, new_end}), std::vector<int>({11, 12, 12}));
+    text_difference(L"aa", 2, L"aaa", 3, &from, &old_end, &new_end);
+    EXPECT_EQ(std::vector<int>({from, old_end, new_end}), std::vector<int>({2, 2, 3}));
 }
 
 TEST(PaneText, OverwriteEndsAtALineEnd) {
@@ -295,6 +304,7 @@ TEST(PaneText, LogSlicesKeepSurrogatePairsTogether) {
     EXPECT_EQ(log_slice_length(s.c_str() + 1022, (int)s.size() - 1022, 1023), (int)s.size() - 1022);
     EXPECT_EQ(log_slice_length(s.c_str(), 1024, 1024), 1024);
     EXPECT_EQ(log_slice_length(L"abc", 3, 1023), 3);
+    EXPECT_EQ(log_slice_length(s.c_str() + 1022, 2, 1), 1);   // a slice of one unit still moves on
 }
 
 }  // namespace

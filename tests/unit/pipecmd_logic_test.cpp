@@ -81,7 +81,10 @@ long test_lookup(void*, const wchar_t* name, size_t len, wchar_t* value,
   if (len == 4 && equal_nocase(name, L"HOME", 4)) v = L"C:\\Users\\me";
   if (len == 1 && name[0] == L'E') v = L"";
   if (len == 4 && wcsncmp(name, L"LONG", 4) == 0) v = L"0123456789";
-  if (!v) return -1;
+  if (!v) {
+    if (cap) value[0] = L'?';  // a lookup may leave something in the space it was given
+    return -1;
+  }
   size_t n = wcslen(v);
   size_t copy = n < cap ? n : cap - 1;
   wmemcpy(value, v, copy);
@@ -91,6 +94,8 @@ long test_lookup(void*, const wchar_t* name, size_t len, wchar_t* value,
 
 std::wstring expand(const wchar_t* in, size_t cap = 256, bool* ok = nullptr) {
   wchar_t out[256];
+  wmemset(out, L'#', 255);
+  out[255] = 0;
   bool fits = expand_vars(in, out, cap, test_lookup, nullptr);
   if (ok) *ok = fits;
   return out;
@@ -122,6 +127,9 @@ TEST(PipecmdVars, ReportsAResultThatDoesNotFit) {
   EXPECT_TRUE(ok);
   EXPECT_EQ(expand(L"abcdefghij", 5, &ok), L"abcd");
   EXPECT_FALSE(ok);
+  EXPECT_EQ(expand(L"ab%NOPE%", 3, &ok), L"ab");
+  EXPECT_FALSE(ok);
+  EXPECT_EQ(expand(L"abc", 1, &ok), L"");
 }
 
 std::wstring prompt(const wchar_t* fmt, const wchar_t* cwd = L"C:\\Work") {
@@ -287,6 +295,7 @@ TEST(PipecmdParse, ParsesTasklistForOneProcess) {
   EXPECT_FALSE(parse_tasklist_pid(L"tasklist", &pid));
   EXPECT_FALSE(parse_tasklist_pid(L"tasklist /FI \"PID eq x\"", &pid));
   EXPECT_FALSE(parse_tasklist_pid(L"tasklist /FI \"PID eq 12ab\"", &pid));
+  EXPECT_FALSE(parse_tasklist_pid(L"tasklist /FI \"PID eq \"", &pid));
   EXPECT_FALSE(parse_tasklist_pid(L"echo PID eq 5", &pid));
   wchar_t line[64];
   format_task_line(L"pipecmd.exe", 1234, line, 64);
@@ -334,6 +343,11 @@ TEST(PipecmdParse, ParsesItsOwnCommandLine) {
   ASSERT_TRUE(parse_invocation(L"/more +3 a.txt", &kind, cmd, 64));
   EXPECT_EQ(kind, INVOKE_MORE);
   EXPECT_STREQ(cmd, L"+3 a.txt");
+  // Text after the closing quote stays; blanks at the end go.
+  ASSERT_TRUE(parse_invocation(L"/s /c \"dir\" x \t", &kind, cmd, 64));
+  EXPECT_STREQ(cmd, L"dir x");
+  ASSERT_TRUE(parse_invocation(L"/q", &kind, cmd, 64));
+  EXPECT_STREQ(cmd, L"");
   EXPECT_FALSE(parse_invocation(L"/c 0123456789", &kind, cmd, 8));
 }
 

@@ -48,6 +48,8 @@ TEST(GridEntry, BelowTenColumnsOrTwoLinesIsRefused) {
     EXPECT_FALSE(read_grid_entry(L"80", L"1", &columns, &lines));
     EXPECT_FALSE(read_grid_entry(L"", L"", &columns, &lines));
     EXPECT_FALSE(read_grid_entry(L"abc", L"25", &columns, &lines));
+    EXPECT_FALSE(read_grid_entry(L"-80", L"25", &columns, &lines));
+    EXPECT_FALSE(read_grid_entry(L"000000000000080", L"25", &columns, &lines));   // 14 characters are read
     EXPECT_EQ(columns, -1);   // a refused entry stores nothing
     EXPECT_EQ(lines, -1);
     ASSERT_TRUE(read_grid_entry(L"10", L"2", &columns, &lines));
@@ -60,8 +62,11 @@ TEST(GridEntry, DecimalPrefixIsRead) {
     ASSERT_TRUE(read_grid_entry(L" 132x", L"50", &columns, &lines));
     EXPECT_EQ(columns, 132);
     EXPECT_EQ(lines, 50);
+    ASSERT_TRUE(read_grid_entry(L"00000000000080", L"+25", &columns, &lines));
+    EXPECT_EQ(columns, 80);
+    EXPECT_EQ(lines, 25);
     // Fourteen nines do not wrap round into a small or negative count, nor into a small window.
-    for (const wchar_t* huge : {L"99999999999999", L"999999999"}) {
+    for (const wchar_t* huge : {L"99999999999999", L"999999999", L"4294967376"}) {   // the last is 2^32 + 80
         ASSERT_TRUE(read_grid_entry(huge, huge, &columns, &lines));
         int width = 0, height = 0;
         grid_window_size(columns, lines, 8, 16, 17, 4, 1000, 850, 990, 790, &width, &height);
@@ -76,6 +81,9 @@ TEST(GridWindowSize, AddsScrollBarFramesAndWhatTheWindowAddsAroundThePane) {
     grid_window_size(80, 25, 8, 16, 17, 4, 1000, 850, 990, 790, &width, &height);
     EXPECT_EQ(width, 80 * 8 + 17 + 2 * 4 + 10);
     EXPECT_EQ(height, 25 * 16 + 60);
+    grid_window_size(0, 0, 8, 16, 0, 0, 100, 100, 500, 500, &width, &height);   // never below 0
+    EXPECT_EQ(width, 0);
+    EXPECT_EQ(height, 0);
 }
 
 TEST(SizeResults, HalvesTakeHalfTheFullScreenWidthAndLeaveTheStoredRectangle) {

@@ -8,7 +8,10 @@
 
 namespace {
 
-std::wstring tail_of(const PendingTail& t) { return std::wstring(t.text, t.length); }
+std::wstring tail_of(const PendingTail& t) {
+    EXPECT_EQ(t.text[t.length], 0);
+    return std::wstring(t.text, t.length);
+}
 
 void set_tail(PendingTail* t, const std::wstring& s) {
     wmemcpy(t->text, s.data(), s.size());
@@ -24,6 +27,7 @@ std::wstring read_piece(PendingTail* tail, const std::wstring& converted, bool m
     n += (int)converted.size();
     text[n] = 0;
     n = hold_unfinished(text, n, tail, more_waiting);
+    EXPECT_EQ(text[n], 0);
     return std::wstring(text, n);
 }
 
@@ -73,6 +77,14 @@ TEST(ReaderText, OtherStreamsLineBreakComesFirst) {
     EXPECT_EQ(take_leading_line_break(&out), 2);
     EXPECT_EQ(tail_of(out), L"");
     EXPECT_TRUE(out.line_feed_owed);
+    wchar_t next[8] = L"\nR";
+    EXPECT_EQ(drop_owed_line_feed(&out, next, 0), 0);   // nothing read yet: still owed
+    EXPECT_EQ(drop_owed_line_feed(&out, next, 2), 1);
+    EXPECT_STREQ(next, L"R");
+    EXPECT_FALSE(out.line_feed_owed);
+    out.line_feed_owed = true;
+    tail_clear(&out);   // a stream started afresh owes nothing
+    EXPECT_FALSE(out.line_feed_owed);
 }
 
 std::wstring numbered_lines(int from, int to) {
@@ -96,6 +108,7 @@ TEST(ReaderText, PagingShows24Of30Lines) {
     // The next page (a key with 23 lines left) takes the six waiting lines.
     lines_left = 23;
     n = tail_to_text(&tail, text, 2048);
+    EXPECT_EQ(std::wstring(text), L"\r\n" + numbered_lines(25, 30));
     n = page_text(text, n, 2048, &tail, &lines_left);
     EXPECT_EQ(std::wstring(text, n), L"\r\n" + numbered_lines(25, 30));
     EXPECT_EQ(lines_left, 16);   // the leading line break counts as one of the line feeds
@@ -116,6 +129,13 @@ TEST(ReaderText, PagingSkipsALeadingLineBreakAndKeepsTheHeldTail) {
     n = page_text(more, (int)wcslen(more), 2048, &tail, &lines_left);
     EXPECT_EQ(std::wstring(more, n), L"A");
     EXPECT_EQ(tail_of(tail), L"\nB\nC\nD");
+
+    wchar_t exact[2048] = L"A\r\nB\r\n";   // exactly the lines left: shown whole
+    tail_clear(&tail);
+    lines_left = 2;
+    EXPECT_EQ(page_text(exact, 6, 2048, &tail, &lines_left), 6);
+    EXPECT_EQ(lines_left, 0);
+    EXPECT_EQ(tail.length, 0);
 }
 
 TEST(ReaderText, SplitUtf8SequencesAreCarried) {
@@ -129,6 +149,7 @@ TEST(ReaderText, SplitUtf8SequencesAreCarried) {
     EXPECT_EQ(incomplete("\xF0\x9D\x84\x9E"), 0);
     EXPECT_EQ(incomplete("x\xC3"), 1);
     EXPECT_EQ(incomplete("x\xC3\xA4"), 0);
+    EXPECT_EQ(incomplete("\xEF\xBB"), 2);   // the byte-order mark's lead byte, and U+F000 to U+FFFF
     EXPECT_EQ(incomplete("plain"), 0);
     EXPECT_EQ(incomplete("\x80\x80\x80\x80"), 0);   // malformed: nothing to wait for
     EXPECT_EQ(incomplete("\xFF"), 0);
@@ -153,7 +174,8 @@ TEST(ReaderText, SplitDoubleByteCharactersAreCarried) {
 
 TEST(ReaderText, SplitGb18030SequencesAreCarried) {
     auto incomplete = [](const char* s) {
-        return incomplete_tail_length((const unsigned char*)s, (int)strlen(s), ENCODING_GB18030, nullptr, nullptr);
+        std::vector<unsigned char> bytes(s, s + strlen(s));   // no terminator to read past
+        return incomplete_tail_length(bytes.data(), (int)bytes.size(), ENCODING_GB18030, nullptr, nullptr);
     };
     EXPECT_EQ(incomplete("\x81"), 1);
     EXPECT_EQ(incomplete("\x81\x40"), 0);
@@ -321,6 +343,8 @@ TEST(ReaderText, LoggingIndicatorsFollowTheTitle) {
     wchar_t small[12] = L"Tavro";
     append_logging_indicators(small, 12, true, true);
     EXPECT_STREQ(small, L"Tavro  Logg");
+    build_prompt_title(L"Tavro", L"C:\\", small, 1);   // room for the terminator alone
+    EXPECT_STREQ(small, L"");
 }
 
 }  // namespace

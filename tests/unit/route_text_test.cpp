@@ -169,6 +169,8 @@ TEST(JoinBounded, PrefixAndCut) {
     EXPECT_STREQ(out, L"cmd /c di");
     join_bounded(out, 10, L"", L"ab");
     EXPECT_STREQ(out, L"ab");
+    EXPECT_EQ(join_bounded(out, 4, L"cmd /c ", L"dir"), 3u);   // a prefix longer than the room
+    EXPECT_STREQ(out, L"cmd");
 }
 
 // Names put into a line for the slave are quoted, and no "%...%" in them can name a variable;

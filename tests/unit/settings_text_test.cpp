@@ -128,6 +128,8 @@ TEST(SettingsValues, Numbers) {
     EXPECT_EQ(INT_MIN, parse_setting_number(L"-99999999999"));
     EXPECT_EQ(INT_MIN, parse_setting_number(L"-2147483648"));
     EXPECT_EQ(-1, parse_setting_number(L"-1"));
+    EXPECT_EQ(0, bounded_tab_width(0));   // 0 stays; a negative width becomes the default
+    EXPECT_EQ(TAB_WIDTH_DEFAULT, bounded_tab_width(-3));
 }
 
 TEST(SettingsValues, TextsAreCutToTheirLimit) {
@@ -197,6 +199,7 @@ TEST(SettingsMacros, StoreFromLines) {
 
     macro_store_clear(&store);
     EXPECT_EQ(0, store.count);
+    EXPECT_EQ(0, store.used);
     EXPECT_NE(nullptr, store.pool);
     EXPECT_TRUE(macro_store_add_line(&store, L"5Macro=again\tx\n"));
     EXPECT_STREQ(L"again", macro_store_name(&store, 0));
@@ -282,4 +285,8 @@ TEST(SettingsWriting, BuilderAndCommandFileText) {
     builder_append(&text, L"8");
     EXPECT_TRUE(text.overflow);
     EXPECT_STREQ(L"1234567", small);
+    text_builder_start(&text, small, 8);   // a new start forgets the overflow
+    EXPECT_FALSE(text.overflow);
+    text_builder_start(&text, small, 0);
+    EXPECT_TRUE(text.overflow);
 }

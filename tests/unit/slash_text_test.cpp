@@ -28,6 +28,7 @@ TEST(SlashWords, EachLetterAndWhatIsLeft) {
     t = take(t.rest.c_str());
     EXPECT_EQ(t.kind, SLASH_KIND_CLEAR);
     EXPECT_EQ(t.rest, L"dir");
+    EXPECT_EQ(take(L"/c ").rest, L"");
     EXPECT_EQ(take(L"/!  notepad x").kind, SLASH_KIND_BYPASS);
     EXPECT_EQ(take(L"/!  notepad x").rest, L"notepad x");
     EXPECT_EQ(take(L"/e").kind, SLASH_KIND_SYNC);
@@ -85,6 +86,11 @@ TEST(UnsetName, TrimmedAndChecked) {
     EXPECT_FALSE(unset_variable_name(L"FOO BAR", name, 64));
     EXPECT_FALSE(unset_variable_name(L"FOO=bar", name, 64));
     EXPECT_FALSE(unset_variable_name(L"A\tB", name, 64));
+    EXPECT_FALSE(unset_variable_name(L"=C:", name, 64));   // never a drive's directory
+    wchar_t small[4];
+    EXPECT_TRUE(unset_variable_name(L"FOO", small, 4));
+    EXPECT_FALSE(unset_variable_name(L"FOOD", small, 4));   // cut, it would name another variable
+    EXPECT_FALSE(unset_variable_name(L"FOO", name, 0));
 }
 
 }  // namespace

@@ -96,6 +96,16 @@ TEST(FileNames, LongestPathStillFits) {
     derive_file_names(path.c_str(), L"ABCDEFGHIJKLMNO", &n);
     EXPECT_LT(wcslen(n.settings), (size_t)FRAME_NAME_CAP);
     EXPECT_EQ(std::wstring(n.settings).substr(wcslen(n.settings) - 4), L".ini");
+    path = L"C:\\" + std::wstring(257, L'd');   // exactly 260 and no dot: nothing lost
+    derive_file_names(path.c_str(), L"", &n);
+    EXPECT_EQ(std::wstring(n.settings), path + L".ini");
+    // The copies that build the names: a one-character buffer holds the terminator alone, and a
+    // buffer with no terminator within its capacity is neither read past nor written.
+    wchar_t one[1] = {L'x'}, full[3] = {L'a', L'b', L'c'};
+    copy_text(one, 1, L"abc");
+    append_text(full, 3, L"x");
+    EXPECT_EQ(one[0], 0);
+    EXPECT_EQ(std::wstring(full, 3), L"abc");
 }
 
 TEST(Grid, ExampleWithoutScrollBar) {
@@ -103,6 +113,12 @@ TEST(Grid, ExampleWithoutScrollBar) {
     grid_size(642, 407, false, 17, 8, 16, &columns, &lines);
     EXPECT_EQ(columns, 77);
     EXPECT_EQ(lines, 25);   // shown to users as 26
+    grid_size(642, 407, false, 17, 1, 0, &columns, &lines);   // a cell of 0 counts nothing
+    EXPECT_EQ(columns, 623);
+    EXPECT_EQ(lines, 0);
+    grid_size(642, 407, false, 17, 0, 1, &columns, &lines);
+    EXPECT_EQ(columns, 0);
+    EXPECT_EQ(lines, 400);
 }
 
 TEST(Grid, ScrollBarShownDoesNotChangeColumns) {
@@ -124,6 +140,9 @@ TEST(Layout, MarginsGrowWithTheDpi) {
     EXPECT_EQ(edit.width, 640 - 8 - 8);
     EXPECT_EQ(scale_for_dpi(-13, 120), -16);
     EXPECT_EQ(unscale_for_dpi(-24, 144), -16);
+    EXPECT_EQ(scale_for_dpi(5, 0), 5);   // no DPI known: 96
+    EXPECT_EQ(unscale_for_dpi(5, 0), 5);
+    EXPECT_EQ(scale_for_dpi(96, 1), 1);
 }
 
 TEST(Layout, TabStopsInTwipsFromTheCell) {
@@ -132,6 +151,12 @@ TEST(Layout, TabStopsInTwipsFromTheCell) {
     EXPECT_EQ(stops[6], 540);   // each rounded from its own column, not 7 x 77
     EXPECT_EQ(pane_tab_stops(8, 0, 96, stops, 32), 0);   // width 0: the control's own tabs
     EXPECT_EQ(pane_tab_stops(1000, 40, 96, stops, 32), 27);   // no stop beyond 24 bits
+    EXPECT_EQ(pane_tab_stops(0xFFFFFF, 1, 1440, stops, 32), 1);   // the largest stop is kept
+    EXPECT_EQ(stops[0], 0xFFFFFF);
+    EXPECT_EQ(pane_tab_stops(1, 1, 1, stops, 2), 2);
+    EXPECT_EQ(stops[1], 2 * 1440);
+    EXPECT_EQ(pane_tab_stops(0, 8, 96, stops, 32), 0);
+    EXPECT_EQ(pane_tab_stops(8, 8, 0, stops, 32), 0);
 }
 
 TEST(Placement, LeftBeyondRemovedMonitorComesBack) {
@@ -139,7 +164,7 @@ TEST(Placement, LeftBeyondRemovedMonitorComesBack) {
     startup_placement(&left, &top, &height, 1000, 1920, 0, 0, 1920, 1050);
     EXPECT_EQ(left, 380);
     EXPECT_EQ(top, 40);
-    left = 1915;   // still within the last 10 pixels: moved, and never negative
+    left = 1910;   // still within the last 10 pixels: moved, and never negative
     startup_placement(&left, &top, &height, 1000, 1920, 0, 0, 1920, 1050);
     EXPECT_EQ(left, 0);
 }

@@ -150,6 +150,13 @@ TEST(ToggleMonitor, AMonitorLeftOfThePrimaryIsReachedAndLeft) {
     r = {-1000, 10, 1500, 600};   // wide, on the left monitor: back onto the primary, fitting
     toggle_monitor_rect(&r, &s);
     EXPECT_EQ(r.left, 1920 - 1500);
+    r = {-1900, 10, 2000, 600};   // wider than the primary: at its left edge
+    toggle_monitor_rect(&r, &s);
+    EXPECT_EQ(r.left, 0);
+    r = {-10, 10, 800, 600};   // a frame's overhang is still the primary: over to the left one
+    toggle_monitor_rect(&r, &s);
+    EXPECT_EQ(r.left, -1920);
+    r = {1000, 10, 1500, 600};
     r.left = -2000;
     toggle_right_left_rect(&r, &s);
     EXPECT_EQ(r.left, -1920);
@@ -177,6 +184,10 @@ TEST(ToggleMonitor, HorizontalCorrectionsComeFirst) {
     toggle_monitor_rect(&r, &s);
     EXPECT_EQ(r.left, 920);
     EXPECT_EQ(r.top, 10);
+    r = {-20, 1200, 1000, 500};   // below the screens and left of them: both mended in one step
+    toggle_monitor_rect(&r, &s);
+    EXPECT_EQ(r.left, 0);
+    EXPECT_EQ(r.top, 1080 - 500 - 23);
 }
 
 TEST(ToggleMonitor, TooTallOrBelowTheScreensIsBroughtBack) {
@@ -200,6 +211,9 @@ TEST(ToggleMonitor, SideBySideGoesRightAndBack) {
     r = {1500, 10, 800, 600};
     toggle_monitor_rect(&r, &s);
     EXPECT_EQ(r.left, 3840 - 800);
+    r = {1915, 10, 800, 600};   // its frame over the primary's right edge: back, never negative
+    toggle_monitor_rect(&r, &s);
+    EXPECT_EQ(r.left, 0);
 }
 
 TEST(ToggleMonitor, StackedBelowGoesDownAndBack) {

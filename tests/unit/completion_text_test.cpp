@@ -68,6 +68,7 @@ TEST(ExecutableName, ExtensionFromTheLastDotIgnoringCase) {
     const wchar_t* exts = L".COM;.EXE;.BAT;.CMD";
     EXPECT_TRUE(is_executable_name(L"notepad.exe", exts));
     EXPECT_TRUE(is_executable_name(L"Setup.Bat", exts));
+    EXPECT_TRUE(is_executable_name(L"more.com", exts));   // the first entry of the list
     EXPECT_FALSE(is_executable_name(L"readme.txt", exts));
     EXPECT_FALSE(is_executable_name(L"exe", exts));
     EXPECT_FALSE(is_executable_name(L"a.exe.txt", exts));

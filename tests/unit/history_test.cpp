@@ -3,6 +3,7 @@
 #include "input/edit_keys_text.h"
 #include "input/history_text.h"
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -161,6 +162,7 @@ TEST(CopyKeys, CtrlBackspaceTakesTheWordBeforeTheCaret) {
     EXPECT_EQ(word_start_before(L"cd C:\\foo\\x.txt", 15), 3u);   // a path is one word
     EXPECT_EQ(word_start_before(L"x\ty", 3), 2u);
     EXPECT_EQ(word_start_before(L"abc def", 40), 4u);   // a caret past the end counts from the end
+    EXPECT_EQ(word_start_before(L"dir", 3), 0u);   // the line's first word
 }
 
 TEST(CopyKeys, F5QuotesWordsThatNeedIt) {
@@ -208,6 +210,8 @@ TEST(WordSelection, NumbersSpanCommaAndDotGroups) {
         {L"12,345", 3, 6, L"12,345"},         // a number at the very start of the text
         {L"1,5 x", 0, 1, L"1,5"},             // clicked on its first group
         {L"1.234,567", 6, 9, L"1.234,567"},   // a dot group reached walking back
+        {L"12,045", 3, 6, L"12,045"},         // a group that starts with 0
+        {L"a1,234", 0, 2, L"a1"},             // a word that only ends in a digit is no number
     };
     for (const auto& c : cases) {
         long p = c.p, q = c.q;
@@ -234,6 +238,15 @@ TEST(WordSelection, DelimitersEndWordsAndBlanksSelectTheirRun) {
     EXPECT_EQ(q, 12);
     p = 0, q = 3;   // the control's word with the blank after it: the blank is left out
     select_word(L"ab cd", 5, L">|<,;!()&[]", &p, &q, false, 0, 0);
+    EXPECT_EQ(q, 2);
+    // A piece of the pane: nothing before it is read, nor anything after its length.
+    std::vector<wchar_t> piece = {L' ', L'1', L','};
+    p = 0, q = 0;
+    select_word(piece.data(), piece.size(), L">|<,;!()&[]", &p, &q, false, 0, 0);
+    EXPECT_EQ(q, 1);
+    p = 1, q = 2;
+    select_word(piece.data(), piece.size(), L">|<,;!()&[]", &p, &q, false, 0, 0);
+    EXPECT_EQ(p, 1);
     EXPECT_EQ(q, 2);
 }
 

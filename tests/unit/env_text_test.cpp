@@ -59,6 +59,8 @@ TEST(SyncCommand, AddPathExtendsThePathInAQuotedAssignment) {
     wchar_t out[64];
     build_add_path_command(out, 64, L"C:\\R&D\\bin;%USERPROFILE%\\bin");
     EXPECT_STREQ(L"set \"PATH=%PATH%;C:\\R&D\\bin;%USERPROFILE%\\bin\"\r\n", out);
+    EXPECT_EQ(build_add_path_command(out, 20, L"C:\\bin"), -1);   // too long: nothing half-built
+    EXPECT_STREQ(L"", out);
 }
 
 TEST(ListingLines, ShapesAndTrailingBlanks) {
@@ -81,6 +83,8 @@ TEST(ListingLines, ShapesAndTrailingBlanks) {
     EXPECT_STREQ(L"=z:", name);
     wcscpy(line, L"=Z:=Z:\\");
     EXPECT_EQ(LISTING_DRIVE, parse_listing_line(line, &name, &value));
+    wcscpy(line, L"=A:=A:\\");
+    EXPECT_EQ(LISTING_DRIVE, parse_listing_line(line, &name, &value));
 
     wcscpy(line, L"A=b=c");   // split at the first "="
     ASSERT_EQ(LISTING_VARIABLE, parse_listing_line(line, &name, &value));
@@ -101,6 +105,10 @@ TEST(ListingLines, ShapesAndTrailingBlanks) {
     EXPECT_STREQ(L"LONGERN", short_name);
     listing_line_name(L"no equals", short_name, 8);
     EXPECT_STREQ(L"", short_name);
+    listing_line_name(L"ABCDEFGH=x", short_name, 8);   // exactly the capacity: cut by one
+    EXPECT_STREQ(L"ABCDEFG", short_name);
+    listing_line_name(L"PATH=x", short_name, 0);   // no room: nothing written
+    EXPECT_STREQ(L"ABCDEFG", short_name);
 }
 
 // A line as long as a listing line may be is read whole; a longer one is read to its end and

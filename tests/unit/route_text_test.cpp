@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include "input/route_text.h"
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -67,6 +68,8 @@ TEST(MacroExpansion, WidthFlagsAndNegativeNumbers) {
     EXPECT_STREQ(out, L"[  5][7  ]");
     format_macro_body(L"[%03d]%t", -4, 9, out, 64);
     EXPECT_STREQ(out, L"[-04]9");
+    format_macro_body(L"[%d]", 0, 0, out, 64);
+    EXPECT_STREQ(out, L"[0]");
 }
 
 TEST(MacroExpansion, OverlongResultIsCut) {
@@ -161,6 +164,17 @@ TEST(PagerAndPause, PagingWaitsForTheEchoOfItsCommand) {
     // A tab matches a blank, a letter the slave's code page lacks matches anything.
     echo_watch_start(&watch, L"type \x00E9.txt\t| more");
     EXPECT_FALSE(fed(L"> type ?.txt | more\n"));
+    // An echo longer than the key is matched on its last characters.
+    echo_watch_start(&watch, L"echo 0123456789012345678901234567890123456789");
+    EXPECT_FALSE(fed(L"==> C:\\> echo 0123456789012345678901234567890123456789\r\n"));
+    // Every character of the key counts, and a line end forgets the line before it.
+    echo_watch_start(&watch, L"dir");
+    EXPECT_TRUE(fed(L"dx\r\nir\r\nxir\r\n"));
+    std::vector<wchar_t> piece = {L'd', L'i'};   // read only within its length
+    EXPECT_TRUE(echo_watch_feed(&watch, piece.data(), (int)piece.size()));
+    // A line end is no blank: a line that is the key without its leading blank is not the echo.
+    echo_watch_start(&watch, L"echo 0123456789012345678901234567890");
+    EXPECT_TRUE(fed(L"\r\n0123456789012345678901234567890\r\n"));
 }
 
 TEST(JoinBounded, PrefixAndCut) {
@@ -188,6 +202,11 @@ TEST(NamesForTheSlave, QuotedSoThatCmdTakesThemAsTheyStand) {
         EXPECT_EQ(build_cd_line(out, 30, row[0]), row[1][0] ? (int)wcslen(row[1]) : -1);
         EXPECT_STREQ(out, row[1]);
     }
+    wchar_t out[8] = L"cd ";
+    EXPECT_EQ(append_quoted_name(out, 8, 3, L"toolong"), -1);   // no room: the text before it stays
+    EXPECT_STREQ(out, L"cd ");
+    EXPECT_EQ(build_cd_line(out, 0, L"C:\\"), -1);   // no room at all: nothing written
+    EXPECT_STREQ(out, L"cd ");
 }
 
 }  // namespace

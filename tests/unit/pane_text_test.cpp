@@ -144,6 +144,7 @@ TEST(PaneText, TrimWindowDeclinesWhatItCannotSee) {
     EXPECT_EQ(trim_count_in_window(pane.c_str() + 100, 100, 100, length, 192, 15992), 200);
     // A window that starts behind the first character that must go cannot see its line end.
     EXPECT_EQ(trim_count_in_window(pane.c_str() + 100, 100, 10, length, 191, 15992), -1);
+    EXPECT_EQ(trim_count_in_window(pane.c_str(), 0, 10, length, 191, 15992), -1);   // nor one that ends before it
     // No line end in the window: the unbroken rest needs the whole pane.
     EXPECT_EQ(trim_count_in_window(pane.c_str() + 208, 208, 500, length, 300, 15992), -1);
     // Below the bound nothing goes, whatever the window holds.
@@ -229,6 +230,8 @@ TEST(PaneText, LineEndIsNotAnOverwrite) {
     Shown shown;
     EXPECT_EQ(print_over(L"", L"abc\r\n", &shown), L"abc\r");
     EXPECT_TRUE(shown.states.empty());
+    EXPECT_EQ(print_over(L"", L"abc\r", &shown), L"abc\r");   // nothing after it yet
+    EXPECT_TRUE(shown.states.empty());
 }
 
 TEST(PaneText, BareCarriageReturnRewritesTheLastLine) {
@@ -260,6 +263,7 @@ TEST(PaneText, OverwriteStartsBehindTheLastLineEnd) {
     EXPECT_EQ(print_over(L"prev\r", L"x\r\n 10%\r 20%"), L"prev\rx\r 20%");
     EXPECT_EQ(print_over(L"hello", L"\rAB\nCD\rE"), L"ABllo\rED");
     EXPECT_EQ(print_over(L"line1\rhello", L"\rX"), L"line1\rXello");
+    EXPECT_EQ(print_over(L"\rhello", L"\rX"), L"\rXello");   // the line end is the pane's first character
 }
 
 TEST(PaneText, EveryBareCarriageReturnIsShown) {
@@ -293,6 +297,8 @@ TEST(PaneText, RulerForTwentyFiveColumns) {
     wchar_t small[4];
     build_ruler(25, small, 4, small, 4);
     EXPECT_STREQ(small, L"123");
+    build_ruler(25, small, 1, small, 1);   // room for the terminator alone
+    EXPECT_EQ(small[0], 0);
 }
 
 TEST(PaneText, LogSlicesKeepSurrogatePairsTogether) {

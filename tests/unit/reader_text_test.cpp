@@ -70,6 +70,9 @@ TEST(ReaderText, OtherStreamsLineBreakComesFirst) {
     EXPECT_EQ(take_leading_line_break(&out), 2);
     EXPECT_EQ(tail_of(out), L"P");
     EXPECT_EQ(take_leading_line_break(&out), 0);
+    set_tail(&out, L"\r\n");   // the line break alone
+    EXPECT_EQ(take_leading_line_break(&out), 2);
+    EXPECT_EQ(tail_of(out), L"");
     set_tail(&out, L"\nQ");
     EXPECT_EQ(take_leading_line_break(&out), 1);
     EXPECT_EQ(tail_of(out), L"Q");
@@ -112,6 +115,10 @@ TEST(ReaderText, PagingShows24Of30Lines) {
     n = page_text(text, n, 2048, &tail, &lines_left);
     EXPECT_EQ(std::wstring(text, n), L"\r\n" + numbered_lines(25, 30));
     EXPECT_EQ(lines_left, 16);   // the leading line break counts as one of the line feeds
+    set_tail(&tail, L"x");
+    text[0] = L'#';
+    EXPECT_EQ(tail_to_text(&tail, text, 1), 0);   // room for the terminator alone
+    EXPECT_EQ(text[0], 0);
 }
 
 TEST(ReaderText, PagingSkipsALeadingLineBreakAndKeepsTheHeldTail) {

@@ -83,8 +83,10 @@ TEST(ListingLines, ShapesAndTrailingBlanks) {
     EXPECT_STREQ(L"=z:", name);
     wcscpy(line, L"=Z:=Z:\\");
     EXPECT_EQ(LISTING_DRIVE, parse_listing_line(line, &name, &value));
-    wcscpy(line, L"=A:=A:\\");
-    EXPECT_EQ(LISTING_DRIVE, parse_listing_line(line, &name, &value));
+    for (const wchar_t* first_letter : {L"=A:=A:\\", L"=a:=a:\\"}) {
+        wcscpy(line, first_letter);
+        EXPECT_EQ(LISTING_DRIVE, parse_listing_line(line, &name, &value)) << first_letter;
+    }
 
     wcscpy(line, L"A=b=c");   // split at the first "="
     ASSERT_EQ(LISTING_VARIABLE, parse_listing_line(line, &name, &value));

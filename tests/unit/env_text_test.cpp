@@ -53,6 +53,9 @@ TEST(SyncCommand, BothPathsQuotedSoAFolderWithABlankWorks) {
     EXPECT_EQ(exact - 1, build_sync_command(out, exact, L"a", L"b", true));
     EXPECT_EQ(-1, build_sync_command(out, exact - 1, L"a", L"b", true));
     EXPECT_STREQ(L"", out);
+    wchar_t one[1] = {L'#'};   // room for the terminator alone: nothing is written past it
+    EXPECT_EQ(-1, build_sync_command(one, 1, L"a", L"b", false));
+    EXPECT_EQ(one[0], 0);
 }
 
 TEST(SyncCommand, AddPathExtendsThePathInAQuotedAssignment) {

@@ -166,6 +166,9 @@ TEST(Search, DottedNamesTryThemselvesFirstAndPathsAreNotSearched) {
     fs.files = {{L"C:\\bin\\a.b", 100}, {L"C:\\bin\\x.y.EXE", 3}};
     EXPECT_EQ(fs.search(L"a.b"), L"C:\\bin\\a.b");   // a directory counts too
     EXPECT_EQ(fs.search(L"x.y"), L"C:\\bin\\x.y.EXE");
+    fs.directories = L"C:\\" + std::wstring(CANDIDATE_CHARS - 1 - 3 - 4, L'd');   // the path just fits
+    fs.files = {{fs.directories + L"\\x.y", 1}};
+    EXPECT_EQ(fs.search(L"x.y"), fs.directories + L"\\x.y");
     fs.asked.clear();
     EXPECT_EQ(fs.search(L"sub\\prog"), L"sub\\prog");
     EXPECT_TRUE(fs.asked.empty());

@@ -186,6 +186,9 @@ TEST(PipecmdParse, MatchesBuiltinNamesAtTheirDelimiters) {
   EXPECT_EQ(match_builtin(L"cdrom", L"cd"), nullptr);
   EXPECT_EQ(match_builtin(L"settings.exe", L"set"), nullptr);
   EXPECT_EQ(match_builtin(L"c", L"cd"), nullptr);
+  // Variable names are compared with their terminators: "%cd%" is CD, "%cdx%" is not.
+  EXPECT_TRUE(equal_nocase(L"cd", L"CD", 3));
+  EXPECT_FALSE(equal_nocase(L"cdx", L"CD", 3));
   EXPECT_STREQ(skip_line_start(L" @ @echo off"), L"echo off");
 }
 

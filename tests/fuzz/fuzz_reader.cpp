@@ -13,6 +13,20 @@ void check_tail(const PendingTail* t) {
     FUZZ_CHECK(t->length >= 0 && t->length <= PIECE_LIMIT && t->text[t->length] == 0);
 }
 
+// Pieces come in order inside the read; UTF-16 ones are whole units, 8-bit ones hold no NUL.
+struct Pieces {
+    const unsigned char* read;
+    int end;
+};
+
+void check_piece(const unsigned char* bytes, int count, bool utf16, void* context) {
+    Pieces* p = (Pieces*)context;
+    FUZZ_CHECK(count > 0 && bytes >= p->read + p->end);
+    if (utf16) FUZZ_CHECK(count % 2 == 0);
+    else FUZZ_CHECK(memchr(bytes, 0, (size_t)count) == nullptr);
+    p->end = (int)(bytes - p->read) + count;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -25,6 +39,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         int k = incomplete_tail_length(bytes.data(), (int)bytes.size(), encoding, odd_lead, nullptr);
         FUZZ_CHECK(k >= 0 && k <= (int)bytes.size());
         if (encoding == ENCODING_UTF8) FUZZ_CHECK(k <= 3);
+        // The same bytes as a stream of reads through the decoding, carried as the reader does.
+        StreamDecoding decoding;
+        decoding_reset(&decoding);
+        std::vector<unsigned char> carry;
+        for (size_t at = 0; at < bytes.size();) {
+            size_t chunk = 1 + (at * 7 + bytes[at]) % 48;
+            if (chunk > bytes.size() - at) chunk = bytes.size() - at;
+            std::vector<unsigned char> read(carry);
+            read.insert(read.end(), bytes.begin() + at, bytes.begin() + at + chunk);
+            at += chunk;
+            Pieces pieces = {read.data(), 0};
+            int count = (int)read.size();
+            int keep = decode_read(read.data(), count, &decoding, at < bytes.size(), encoding, odd_lead, nullptr,
+                                   check_piece, &pieces);
+            FUZZ_CHECK(keep >= 0 && keep <= DECODE_KEEP_MAX && pieces.end <= count - keep);
+            carry.assign(read.end() - keep, read.end());
+        }
         return 0;
     }
     if (op == 1) {

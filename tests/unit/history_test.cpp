@@ -212,6 +212,7 @@ TEST(WordSelection, NumbersSpanCommaAndDotGroups) {
         {L"1.234,567", 6, 9, L"1.234,567"},   // a dot group reached walking back
         {L"12,045", 3, 6, L"12,045"},         // a group that starts with 0
         {L"a1,234", 0, 2, L"a1"},             // a word that only ends in a digit is no number
+        {L"x -12,345", 2, 5, L"-12,345"},     // a minus sign starts a number
     };
     for (const auto& c : cases) {
         long p = c.p, q = c.q;
@@ -238,6 +239,9 @@ TEST(WordSelection, DelimitersEndWordsAndBlanksSelectTheirRun) {
     EXPECT_EQ(q, 12);
     p = 0, q = 3;   // the control's word with the blank after it: the blank is left out
     select_word(L"ab cd", 5, L">|<,;!()&[]", &p, &q, false, 0, 0);
+    EXPECT_EQ(q, 2);
+    p = 0, q = 3;   // or with the delimiter after it
+    select_word(L"ab,cd", 5, L">|<,;!()&[]", &p, &q, false, 0, 0);
     EXPECT_EQ(q, 2);
     // A piece of the pane: nothing before it is read, nor anything after its length.
     std::vector<wchar_t> piece = {L' ', L'1', L','};

@@ -1,5 +1,6 @@
 #include "app/placement_math.h"
 
+#include <algorithm>
 #include <wchar.h>
 
 // Leading blanks, an optional sign, then digits up to the first other character.
@@ -12,14 +13,11 @@ static int read_decimal(const wchar_t* text) {
     for (int n = 0; text[i] >= L'0' && text[i] <= L'9' && n < GRID_ENTRY_MAX; i++, n++) {
         value = value * 10 + (text[i] - L'0');
     }
-    if (value > WINDOW_EXTENT_MAX) value = WINDOW_EXTENT_MAX;
+    value = std::min(value, (long long)WINDOW_EXTENT_MAX);
     return (int)(negative ? -value : value);
 }
 
-static long long bounded_extent(long long n) {
-    const long long most = WINDOW_EXTENT_MAX;
-    return n < 0 ? 0 : n > most ? most : n;
-}
+static long long bounded_extent(long long n) { return std::clamp(n, 0LL, (long long)WINDOW_EXTENT_MAX); }
 
 bool read_grid_entry(const wchar_t* columns_text, const wchar_t* lines_text, int* columns, int* lines) {
     int c = read_decimal(columns_text), l = read_decimal(lines_text);
@@ -66,7 +64,7 @@ void toggle_monitor_rect(WindowRect* rect, const ScreenLayout* screen) {
     const int vx = screen->virtual_left, vy = screen->virtual_top;
     const int right = vx + screen->virtual_width, bottom = vy + screen->virtual_height, vh = screen->virtual_height;
     const int pw = screen->primary_width, ph = screen->primary_height;
-    if (rect->height > screen->max_window_height) rect->height = screen->max_window_height;
+    rect->height = std::min(rect->height, screen->max_window_height);
     if (rect->top >= bottom) {
         rect->top = bottom - rect->height - screen->caption_height;
         if (rect->top < vy) rect->top = vy;

@@ -66,8 +66,7 @@ void toggle_monitor_rect(WindowRect* rect, const ScreenLayout* screen) {
     const int pw = screen->primary_width, ph = screen->primary_height;
     rect->height = std::min(rect->height, screen->max_window_height);
     if (rect->top >= bottom) {
-        rect->top = bottom - rect->height - screen->caption_height;
-        if (rect->top < vy) rect->top = vy;
+        rect->top = std::max(bottom - rect->height - screen->caption_height, vy);
     }
     if (rect->left < vx) {
         rect->left = vx;
@@ -75,23 +74,17 @@ void toggle_monitor_rect(WindowRect* rect, const ScreenLayout* screen) {
         rect->left = right - rect->width;
     } else if (rect->left > pw - 10) {
         // On a monitor right of the primary one: back onto the primary.
-        rect->left -= pw;
-        if (rect->left < 0) rect->left = 0;
+        rect->left = std::max(rect->left - pw, 0);
     } else if (rect->left < -10) {
         // On a monitor left of the primary one (the 10 pixels are a frame hanging over the
         // primary's edge): back onto the primary, as far from its left edge.
-        rect->left -= vx;
-        if (rect->left + rect->width > pw) rect->left = pw - rect->width;
-        if (rect->left < 0) rect->left = 0;
+        rect->left = std::max(std::min(rect->left - vx, pw - rect->width), 0);
     } else if (right > pw && rect->left + pw + 1 < right) {
         // A monitor to the right.
-        rect->left += pw + 1;
-        if (rect->left + rect->width > right) rect->left = right - rect->width;
+        rect->left = std::min(rect->left + pw + 1, right - rect->width);
     } else if (vx < 0) {
         // A monitor to the left: as far from its left edge as from the primary's.
-        rect->left += vx;
-        if (rect->left + rect->width > 0) rect->left = -rect->width;
-        if (rect->left < vx) rect->left = vx;
+        rect->left = std::max(std::min(rect->left + vx, -rect->width), vx);
     } else if (vy >= 0 && rect->top > ph) {
         rect->top -= ph;
     } else if (vy < 0 && rect->top < 0) {

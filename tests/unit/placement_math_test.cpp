@@ -184,10 +184,14 @@ TEST(ToggleMonitor, HorizontalCorrectionsComeFirst) {
     toggle_monitor_rect(&r, &s);
     EXPECT_EQ(r.left, 920);
     EXPECT_EQ(r.top, 10);
-    r = {-20, 1200, 1000, 500};   // below the screens and left of them: both mended in one step
+    r = {-20, 1080, 1000, 500};   // just below the screens and left of them: both mended in one step
     toggle_monitor_rect(&r, &s);
     EXPECT_EQ(r.left, 0);
     EXPECT_EQ(r.top, 1080 - 500 - 23);
+    r = {920, 10, 1000, 850};   // flush with the right edge: nothing to mend, the vertical rules apply
+    toggle_monitor_rect(&r, &s);
+    EXPECT_EQ(r.left, 920);
+    EXPECT_EQ(r.top, 0);
 }
 
 TEST(ToggleMonitor, TooTallOrBelowTheScreensIsBroughtBack) {
@@ -224,6 +228,9 @@ TEST(ToggleMonitor, StackedBelowGoesDownAndBack) {
     EXPECT_EQ(r.top, 50 + 1080 + 1);
     toggle_monitor_rect(&r, &s);
     EXPECT_EQ(r.top, 51);
+    r.top = 2160 - 1080 - 1;   // the lower monitor would not hold it: to the top
+    toggle_monitor_rect(&r, &s);
+    EXPECT_EQ(r.top, 0);
 }
 
 TEST(ToggleMonitor, StackedAboveGoesUpAndBack) {

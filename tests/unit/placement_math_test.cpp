@@ -218,6 +218,14 @@ TEST(ToggleMonitor, SideBySideGoesRightAndBack) {
     r = {1915, 10, 800, 600};   // its frame over the primary's right edge: back, never negative
     toggle_monitor_rect(&r, &s);
     EXPECT_EQ(r.left, 0);
+    r = {1910, 10, 800, 600};   // 10 pixels over are still the primary: over to the right
+    toggle_monitor_rect(&r, &s);
+    EXPECT_EQ(r.left, 3840 - 800);
+    s.virtual_width = 1920 + 100;   // a right monitor its left edge would not reach: the vertical rules
+    r = {99, 10, 800, 600};
+    toggle_monitor_rect(&r, &s);
+    EXPECT_EQ(r.left, 99);
+    EXPECT_EQ(r.top, 0);
 }
 
 TEST(ToggleMonitor, StackedBelowGoesDownAndBack) {

@@ -262,7 +262,7 @@ static void shut_down(bool quit_message) {
             Sleep(100);
         }
     }
-    if (stdin_write) close_slave_link();
+    close_slave_link();
     close_logs_at_exit();
     close_completion_enumeration();
     free_macros();

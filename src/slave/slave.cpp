@@ -24,6 +24,14 @@ static void close_handle(HANDLE* h) {
     *h = NULL;
 }
 
+// Our copies of the slave's ends: the slave holds its own once it runs, and while we held the
+// write ends we could never see a pipe whose writer has gone.
+static void close_slave_ends(HANDLE* stdin_read, HANDLE* stdout_write, HANDLE* stderr_write) {
+    close_handle(stdin_read);
+    close_handle(stdout_write);
+    close_handle(stderr_write);
+}
+
 void close_slave_link() {
     close_handle(&slave_process.hThread);
     close_handle(&slave_process.hProcess);
@@ -305,9 +313,7 @@ void start_slave() {
     if (!CreatePipe(&stdin_read, &stdin_write, &sa, 0) || !CreatePipe(&stdout_read, &stdout_write, &sa, 0) ||
         !CreatePipe(&stderr_read, &stderr_write, &sa, 0)) {
         report_system_error(L"CreatePipe");
-        close_handle(&stdin_read);
-        close_handle(&stdout_write);
-        close_handle(&stderr_write);
+        close_slave_ends(&stdin_read, &stdout_write, &stderr_write);
         close_slave_link();
         return;
     }
@@ -332,9 +338,7 @@ void start_slave() {
 
     BOOL started = CreateProcessW(NULL, command_line, NULL, NULL, TRUE, 0, NULL, NULL, &si, &slave_process);
     DWORD error = GetLastError();
-    close_handle(&stdin_read);
-    close_handle(&stdout_write);
-    close_handle(&stderr_write);
+    close_slave_ends(&stdin_read, &stdout_write, &stderr_write);
     if (!started) {
         slave_process = PROCESS_INFORMATION();
         close_slave_link();
@@ -384,7 +388,7 @@ void stop_slave() {
     // unseen with nobody to read its output.
     if (slave_process.hProcess && WaitForSingleObject(slave_process.hProcess, STOP_WAIT_MS) == WAIT_TIMEOUT)
         TerminateProcess(slave_process.hProcess, 1);
-    if (stdin_write) close_slave_link();
+    close_slave_link();
     empty_pending_tails();
     start_markers_pending = 0;   // their echoes would have come from the slave that is gone
 }

@@ -38,6 +38,7 @@ struct StreamState {
 };
 
 static StreamState out_state, err_state;
+static PromptWatch out_watch;   // what the prompt tracking keeps of standard output between pieces
 static unsigned discard_toggle;
 
 static DWORD bytes_waiting(HANDLE pipe) {
@@ -55,6 +56,16 @@ static void clear_stream(StreamState* s) {
 void empty_pending_tails() {
     clear_stream(&out_state);
     clear_stream(&err_state);
+    watch_reset(&out_watch);
+}
+
+// Prints the line break that starts a stream's tail, ahead of the other stream's text.
+static void print_leading_line_break(StreamState* s) {
+    int line_break = take_leading_line_break(&s->tail);
+    const wchar_t* text = line_break == 2 ? L"\r\n" : L"\n";
+    if (!line_break) return;
+    print_to_output_pane(L"%s", text);
+    if (s == &out_state) watch_shown(&out_watch, text, line_break);
 }
 
 static bool is_lead_byte(unsigned char byte, void*) { return IsDBCSLeadByteEx((UINT)CodePage, byte) != 0; }
@@ -126,9 +137,7 @@ void read_slave_output(HANDLE pipe) {
         print_to_output_pane(L"%s", held_prompt);
         held_prompt[0] = 0;
     }
-    int line_break = take_leading_line_break(&other->tail);
-    if (line_break == 2) print_to_output_pane(L"\r\n");
-    else if (line_break == 1) print_to_output_pane(L"\n");
+    print_leading_line_break(other);
 
     wchar_t text[TEXT_CHARS];
     int n = tail_to_text(&self->tail, text, TEXT_CHARS);
@@ -144,6 +153,7 @@ void read_slave_output(HANDLE pipe) {
     if (n == 0) return;
     if (is_out && paging_echo.pending) echo_watch_feed(&paging_echo, text, n);
 
+    if (is_out && self->tail.length) watch_shown(&out_watch, text, n);
     if (is_out && self->tail.length == 0) {
         int k = track_prompt(text);
         // The slave's prompt ends what a tool wrote in UTF-16, on both streams.
@@ -193,17 +203,20 @@ static void follow_prompt(const wchar_t* directory, int length) {
 
 int track_prompt(const wchar_t* text) {
     int length = (int)wcslen(text);
+    bool starts_line = watch_shown(&out_watch, text, length);
     int dir_start, dir_length;
-    int k = parse_prompt(text, length, &dir_start, &dir_length);
+    int k = parse_prompt(text, length, starts_line, &dir_start, &dir_length);
     // A directory longer than the tracked one can hold is not followed at all: a cut path would
     // name some other directory.
     if (dir_length > 0 && dir_length <= TRACKED_DIR_MAX) follow_prompt(text + dir_start, dir_length);
 
+    // The echo and its answer may have come in pieces.
     wchar_t letter, value[TRACKED_DIR_MAX + 1];
-    if (parse_drive_echo(text, tracked_directory[0], &letter, value, TRACKED_DIR_MAX + 1)) {
+    if (watch_take_drive_echo(&out_watch, tracked_directory[0], &letter, value, TRACKED_DIR_MAX + 1)) {
         wchar_t name[4] = {'=', letter, ':', 0};
         SetEnvironmentVariableW(name, value);
     }
+    if (dir_start >= 0) watch_prompt_line(&out_watch, k);
     return k;
 }
 
@@ -228,11 +241,7 @@ void discard_output() {
     // Quiet for about a quarter of a second: the output has ended.
     discard_mode = false;
     paging_mode = false;
-    if (bytes_waiting(stderr_read)) {
-        int line_break = take_leading_line_break(&out_state.tail);
-        if (line_break == 2) print_to_output_pane(L"\r\n");
-        else if (line_break == 1) print_to_output_pane(L"\n");
-    }
+    if (bytes_waiting(stderr_read)) print_leading_line_break(&out_state);
     clear_stream(&out_state);
     show_prompt_marker(L">");
     UpdateWindow(Prom);

@@ -253,13 +253,13 @@ int decode_read(unsigned char* bytes, int count, StreamDecoding* decoding, bool 
     return keep;
 }
 
-int parse_prompt(const wchar_t* text, int length, int* dir_start, int* dir_length) {
+int parse_prompt(const wchar_t* text, int length, bool starts_line, int* dir_start, int* dir_length) {
     *dir_start = *dir_length = -1;
     int lf = last_index_of(text, length, 10);
-    if (lf < 0) return 0;
+    if (lf < 0 && !starts_line) return 0;
     int colon = -1;
     for (int i = lf + 1; i < length; i++) if (text[i] == ':') { colon = i; break; }
-    if (colon < 0) return 0;
+    if (colon <= lf + 1) return 0;
     if (!iswalpha((wint_t)text[colon - 1]) || colon + 1 >= length || text[colon + 1] != '\\') return 0;
     int start = colon - 1;
     for (int i = start; i < length; i++) {
@@ -269,21 +269,16 @@ int parse_prompt(const wchar_t* text, int length, int* dir_start, int* dir_lengt
             break;
         }
     }
-    return length - lf;
+    // Without a line feed only a whole prompt counts: a path alone may be any line's beginning.
+    if (lf < 0 && *dir_start < 0) return 0;
+    return length - lf - (lf < 0);
 }
 
 static bool is_blank(wchar_t c) { return (unsigned long)c <= 32; }
 
-bool parse_drive_echo(const wchar_t* text, wchar_t tracked_first, wchar_t* letter, wchar_t* value,
-                      int value_capacity) {
-    const wchar_t* c;
-    if (wcsncmp(text, L"cd ", 3) == 0) {
-        c = text;
-    } else {
-        const wchar_t* p = wcsstr(text, L"> cd ");
-        if (!p) return false;
-        c = p + 2;
-    }
+// The echo at c ("cd X:" and its answer); see parse_drive_echo.
+static bool drive_echo_at(const wchar_t* c, wchar_t tracked_first, wchar_t* letter, wchar_t* value,
+                          int value_capacity) {
     // Checked in order, so the terminator stops the test before it is passed.
     wint_t drive = towupper((wint_t)c[3]);
     if (!iswalpha((wint_t)c[3]) || c[4] != ':' || c[5] != 13 || c[6] != 10) return false;
@@ -299,6 +294,58 @@ bool parse_drive_echo(const wchar_t* text, wchar_t tracked_first, wchar_t* lette
     value[n] = 0;
     *letter = (wchar_t)drive;
     return true;
+}
+
+bool parse_drive_echo(const wchar_t* text, wchar_t tracked_first, wchar_t* letter, wchar_t* value,
+                      int value_capacity) {
+    if (wcsncmp(text, L"cd ", 3) == 0 && drive_echo_at(text, tracked_first, letter, value, value_capacity))
+        return true;
+    // Lines typed ahead give one echo after another: each is looked at.
+    for (const wchar_t* p = wcsstr(text, L"> cd "); p; p = wcsstr(p + 1, L"> cd "))
+        if (drive_echo_at(p + 2, tracked_first, letter, value, value_capacity)) return true;
+    return false;
+}
+
+void watch_reset(PromptWatch* watch) {
+    watch->mid_line = false;
+    watch->recent_length = 0;
+    watch->recent[0] = 0;
+}
+
+bool watch_shown(PromptWatch* watch, const wchar_t* text, int length) {
+    bool starts_line = !watch->mid_line;
+    if (length <= 0) return starts_line;
+    watch->mid_line = text[length - 1] != 10;
+    int old = watch->recent_length, total = old + length;
+    int drop = total > RECENT_OUTPUT_CHARS ? total - RECENT_OUTPUT_CHARS : 0;
+    if (drop > 0) {
+        // On to the next line start: what is kept begins a line.
+        while (drop < total && (drop <= old ? watch->recent[drop - 1] : text[drop - 1 - old]) != 10) drop++;
+    }
+    if (drop < old) {
+        wmemmove(watch->recent, watch->recent + drop, old - drop);
+        wmemcpy(watch->recent + old - drop, text, length);
+    } else {
+        wmemcpy(watch->recent, text + (drop - old), total - drop);
+    }
+    watch->recent_length = total - drop;
+    watch->recent[watch->recent_length] = 0;
+    return starts_line;
+}
+
+bool watch_take_drive_echo(PromptWatch* watch, wchar_t tracked_first, wchar_t* letter, wchar_t* value,
+                           int value_capacity) {
+    if (!parse_drive_echo(watch->recent, tracked_first, letter, value, value_capacity)) return false;
+    watch->recent_length = 0;
+    watch->recent[0] = 0;
+    return true;
+}
+
+void watch_prompt_line(PromptWatch* watch, int k) {
+    if (k <= 0 || k >= watch->recent_length) return;
+    wmemmove(watch->recent, watch->recent + watch->recent_length - k, k);
+    watch->recent_length = k;
+    watch->recent[k] = 0;
 }
 
 // Appends src, cut to fit the capacity (terminator included).

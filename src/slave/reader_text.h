@@ -75,14 +75,37 @@ int decode_read(unsigned char* bytes, int count, StreamDecoding* decoding, bool 
                 LeadByteTest is_lead_byte, void* lead_context, DecodedPiece piece, void* piece_context);
 
 // Prompt recognition on one piece of standard output. Returns k, the characters from the last line
-// feed (included) to the end when the last line holds a drive-letter path, else 0. *dir_start and
+// feed (included) to the end when the last line holds a drive-letter path, else 0. A piece without a
+// line feed that starts a line (starts_line: what was shown before it ended with one) is a last line
+// too, and a prompt when its path is followed by ">" (k is then the whole piece): the slave's line
+// break and its prompt are separate writes, and a read may fall between them. *dir_start and
 // *dir_length give the directory (the letter up to the ">"), or -1 when there is none.
-int parse_prompt(const wchar_t* text, int length, int* dir_start, int* dir_length);
+int parse_prompt(const wchar_t* text, int length, bool starts_line, int* dir_start, int* dir_length);
 
-// The echo of a cd naming only another drive ("cd X:", line end, that drive's directory): true with the
-// drive letter in upper case and the directory (trailing blanks removed) when it fits value_capacity.
+// The echo of a cd naming only another drive ("cd X:", line end, that drive's directory), at the
+// text's start or after a prompt's "> ": true with the drive letter in upper case and the directory
+// (trailing blanks removed) when it fits value_capacity.
 bool parse_drive_echo(const wchar_t* text, wchar_t tracked_first, wchar_t* letter, wchar_t* value,
                       int value_capacity);
+
+// What prompt tracking keeps of standard output from one piece to the next, since the reads fall
+// where they fall: whether the last character shown ended a line, and the lines shown since the
+// last prompt line began, where a cd's echo and the answer after it are looked for.
+enum { RECENT_OUTPUT_CHARS = 600 };   // a prompt line, a cd echo and a 260-character answer
+struct PromptWatch {
+    bool mid_line;                            // the last character shown did not end a line
+    wchar_t recent[RECENT_OUTPUT_CHARS + 1];  // whole lines only: a line cut at its start would lie
+    int recent_length;
+};
+
+void watch_reset(PromptWatch* watch);
+// A piece of standard output has been shown; returns whether it started a line.
+bool watch_shown(PromptWatch* watch, const wchar_t* text, int length);
+// The piece shown last ended with a prompt line of k characters: what came before it is done with.
+void watch_prompt_line(PromptWatch* watch, int k);
+// parse_drive_echo on the lines shown since the last prompt; an echo found is taken, never twice.
+bool watch_take_drive_echo(PromptWatch* watch, wchar_t tracked_first, wchar_t* letter, wchar_t* value,
+                           int value_capacity);
 
 // The title for a prompt: base title, then the directory, shortened to "  ..." and its last one or
 // two components when that starts more than two characters in.

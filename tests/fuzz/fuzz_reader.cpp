@@ -112,13 +112,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::vector<wchar_t> text = fuzz_string(&in, PIECE_LIMIT);
         int length = (int)text.size() - 1;
         int dir_start, dir_length;
-        int k = parse_prompt(text.data(), length, &dir_start, &dir_length);
+        bool starts_line = fuzz_byte(&in) & 1;
+        int k = parse_prompt(text.data(), length, starts_line, &dir_start, &dir_length);
         FUZZ_CHECK(k >= 0 && k <= length);
         if (dir_start >= 0) FUZZ_CHECK(dir_length >= 0 && dir_start + dir_length <= length);
         std::vector<wchar_t> value(value_capacity > 0 ? value_capacity : 1);
         wchar_t letter = 0;
         if (parse_drive_echo(text.data(), tracked, &letter, value.data(), value_capacity))
             FUZZ_CHECK(wcslen(value.data()) < (size_t)value_capacity);
+        // The same text shown to the prompt watch in pieces of every size.
+        PromptWatch watch;
+        watch_reset(&watch);
+        for (int at = 0, chunk = 1; at < length; at += chunk, chunk = chunk % 97 + 13) {
+            if (chunk > length - at) chunk = length - at;
+            watch_shown(&watch, text.data() + at, chunk);
+            FUZZ_CHECK(watch.recent_length >= 0 && watch.recent_length <= RECENT_OUTPUT_CHARS);
+            FUZZ_CHECK(watch.recent[watch.recent_length] == 0);
+            if (watch_take_drive_echo(&watch, tracked, &letter, value.data(), value_capacity))
+                FUZZ_CHECK(watch.recent_length == 0);
+            watch_prompt_line(&watch, (at * 31 + chunk) % 700);
+        }
         int title_capacity = fuzz_pick(&in, 400);
         std::vector<wchar_t> title(title_capacity > 0 ? title_capacity : 1);
         std::vector<wchar_t> directory(text);

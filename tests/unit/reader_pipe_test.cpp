@@ -272,6 +272,35 @@ TEST_F(ReaderPipes, CdEchoOfAnotherDriveSetsItsDirectory) {
     EXPECT_EQ(GetEnvironmentVariableW(L"=D:", buf, MAX_PATH), 0u);
 }
 
+// The slave writes its echo, its line breaks and its prompt one by one, and a read may end after
+// any of them with nothing else waiting.
+TEST_F(ReaderPipes, ThePromptAndACdEchoAreFollowedHoweverTheReadsFall) {
+    wchar_t buf[MAX_PATH];
+    SetEnvironmentVariableW(L"=D:", NULL);
+    wcscpy(tracked_directory, L"C:\\before");
+    for (const char* piece : {"==> C:\\before> cd D:", "\r\n", "D:\\Da", "ta\r\n", "\r\n", "==> C:\\windows> "}) {
+        out.put(piece);
+        read_slave_output(stdout_read);
+    }
+    EXPECT_STREQ(tracked_directory, L"C:\\windows");
+    EXPECT_EQ(window_text(Main), L"Tavro  C:\\windows");
+    ASSERT_GT(GetEnvironmentVariableW(L"=D:", buf, MAX_PATH), 0u);
+    EXPECT_STREQ(buf, L"D:\\Data");
+
+    // Taken once: the same echo does not set the variable again at the next prompt.
+    SetEnvironmentVariableW(L"=D:", NULL);
+    out.put("\r\n==> C:\\windows> ");
+    read_slave_output(stdout_read);
+    EXPECT_EQ(GetEnvironmentVariableW(L"=D:", buf, MAX_PATH), 0u);
+
+    // Behind other text on its line, a path and ">" are no prompt.
+    out.put("copy ");
+    read_slave_output(stdout_read);
+    out.put("C:\\x> ");
+    read_slave_output(stdout_read);
+    EXPECT_STREQ(tracked_directory, L"C:\\windows");
+}
+
 std::string numbered_lines(int from, int to) {
     std::string s;
     for (int i = from; i <= to; i++) s += "L" + std::to_string(i) + "\r\n";

@@ -191,9 +191,9 @@ TEST(ReaderText, SplitGb18030SequencesAreCarried) {
     EXPECT_EQ(incomplete("a\x81\x30"), 2);
 }
 
-int prompt_of(const std::wstring& s, std::wstring* dir) {
+int prompt_of(const std::wstring& s, std::wstring* dir, bool starts_line = false) {
     int start, length;
-    int k = parse_prompt(s.c_str(), (int)s.size(), &start, &length);
+    int k = parse_prompt(s.c_str(), (int)s.size(), starts_line, &start, &length);
     *dir = start >= 0 ? s.substr(start, length) : L"<none>";
     return k;
 }
@@ -304,6 +304,15 @@ TEST(ReaderText, PromptLineGivesItsDirectoryAndLength) {
     std::wstring long_dir = L"C:\\" + std::wstring(300, L'd');
     EXPECT_EQ(prompt_of(L"\n==> " + long_dir + L"> ", &dir), 310);
     EXPECT_EQ(dir, long_dir);
+    // A piece without a line feed: a prompt when it starts a line and its path ends in ">".
+    EXPECT_EQ(prompt_of(L"==> C:\\Work> ", &dir, true), 13);
+    EXPECT_EQ(dir, L"C:\\Work");
+    EXPECT_EQ(prompt_of(L"C:\\> ", &dir, true), 5);
+    EXPECT_EQ(dir, L"C:\\");
+    EXPECT_EQ(prompt_of(L"D:\\Data", &dir, true), 0);
+    EXPECT_EQ(prompt_of(L":\\x> ", &dir, true), 0);
+    EXPECT_EQ(prompt_of(L"==> C:\\Work> ", &dir, false), 0);
+    EXPECT_EQ(prompt_of(L"\r\n==> C:\\Work> ", &dir, false), 14);
 }
 
 TEST(ReaderText, CdEchoOfAnotherDrive) {
@@ -322,6 +331,35 @@ TEST(ReaderText, CdEchoOfAnotherDrive) {
     EXPECT_FALSE(parse_drive_echo(L"cd D:\\x\r\nD:\\x\r\n", L'C', &letter, value, 261));
     EXPECT_FALSE(parse_drive_echo(L"cd D", L'C', &letter, value, 261));
     EXPECT_FALSE(parse_drive_echo(L"cd D:\r\nD:\\Data\r\n", L'C', &letter, value, 7));
+    // Lines typed ahead: the second echo is the one for another drive.
+    EXPECT_TRUE(parse_drive_echo(L"==> C:\\> cd x\r\n\r\n==> C:\\> cd e:\r\nE:\\\r\n", L'C', &letter, value, 261));
+    EXPECT_STREQ(value, L"E:\\");
+}
+
+// What the prompt tracking keeps between pieces: whole lines since the last prompt, bounded.
+TEST(ReaderText, PromptWatchKeepsTheLinesSinceThePrompt) {
+    PromptWatch watch;
+    watch_reset(&watch);
+    wchar_t letter = 0, value[261];
+    EXPECT_TRUE(watch_shown(&watch, L"x\r\n", 3));
+    EXPECT_TRUE(watch_shown(&watch, L"==> C:\\> ", 9));
+    watch_prompt_line(&watch, 9);
+    EXPECT_STREQ(watch.recent, L"==> C:\\> ");
+    EXPECT_FALSE(watch_shown(&watch, L"cd D:", 5));
+    EXPECT_FALSE(watch_shown(&watch, L"\r\nD:\\Data", 9));
+    EXPECT_FALSE(watch_take_drive_echo(&watch, L'C', &letter, value, 261));   // its line is not over
+    EXPECT_FALSE(watch_shown(&watch, L"\r", 1));
+    EXPECT_TRUE(watch_take_drive_echo(&watch, L'C', &letter, value, 261));
+    EXPECT_STREQ(value, L"D:\\Data");
+    EXPECT_FALSE(watch_take_drive_echo(&watch, L'C', &letter, value, 261));
+    // Over its bound it drops whole lines from the front, or everything for a line that long.
+    std::wstring lines = std::wstring(400, L'a') + L"\r\n" + std::wstring(300, L'b') + L"\r\nc";
+    watch_shown(&watch, lines.c_str(), (int)lines.size());
+    EXPECT_EQ(std::wstring(watch.recent), std::wstring(300, L'b') + L"\r\nc");
+    std::wstring one_line(RECENT_OUTPUT_CHARS + 5, L'd');
+    watch_shown(&watch, one_line.c_str(), (int)one_line.size());
+    EXPECT_EQ(watch.recent_length, 0);
+    EXPECT_TRUE(watch_shown(&watch, L"\n", 1) == false && watch_shown(&watch, L"", 0));
 }
 
 std::wstring title_for(const wchar_t* dir) {

@@ -7,6 +7,7 @@
 #include "pane/pane.h"
 #include "settings/settings.h"
 #include <commdlg.h>
+#include <io.h>
 #include <richedit.h>
 #include <stdio.h>
 
@@ -14,6 +15,14 @@ bool output_log_open, error_log_open;
 
 static FILE* output_log;
 static FILE* error_log;
+
+// The program's files are never inherited: a slave started while one is open, and every program
+// that slave starts, would hold it open, so that it could not be renamed or removed meanwhile.
+static FILE* open_private(const wchar_t* name, const wchar_t* mode) {
+    FILE* file = _wfopen(name, mode);
+    if (file) SetHandleInformation((HANDLE)_get_osfhandle(_fileno(file)), HANDLE_FLAG_INHERIT, 0);
+    return file;
+}
 
 static LogStamp now() {
     SYSTEMTIME t;
@@ -110,7 +119,7 @@ void begin_error_log() {
         return;
     }
     if (!error_log) {
-        FILE* file = _wfopen(error_log_name, L"ab+");
+        FILE* file = open_private(error_log_name, L"ab+");
         if (!file) {
             MessageBoxW(Main, L"Cannot open error log file", error_log_name, MB_ICONERROR);
             return;
@@ -152,7 +161,7 @@ static void print_file_lines(FILE* file) {
 void view_errors() {
     static const wchar_t header[] = L"\r\n\tError Log\r\n";
     bool header_printed = false;
-    FILE* previous = _wfopen(previous_error_log_name, L"rb");
+    FILE* previous = open_private(previous_error_log_name, L"rb");
     if (previous) {
         print_to_output_pane(header);
         set_output_colour(Text, SCF_SELECTION, ErrorText);
@@ -167,7 +176,7 @@ void view_errors() {
         current = error_log;
         fseek(current, 0, SEEK_SET);
     } else {
-        current = _wfopen(error_log_name, L"rb");
+        current = open_private(error_log_name, L"rb");
         opened_here = true;
     }
     if (!current) {
@@ -235,7 +244,7 @@ void open_output_log(const wchar_t* mode) {
     // Only appending or writing from empty; anything else would open a log that can't be written.
     if (!mode || (wcscmp(mode, L"ab") != 0 && wcscmp(mode, L"wb") != 0)) mode = L"ab";
     close_output_log();   // a second open must not leak the first file
-    output_log = _wfopen(FileLog, mode);
+    output_log = open_private(FileLog, mode);
     if (output_log) {
         Logging = 1;
         output_log_open = true;

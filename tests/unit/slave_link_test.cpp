@@ -2,7 +2,9 @@
 // send queue lets through and when, what is left after a stop, which window is the console's, and
 // which command processor runs.
 #include <gtest/gtest.h>
+#include "app/app.h"
 #include "app/timing.h"
+#include "logs/logs.h"
 #include "settings/settings.h"
 #include "slave/slave.h"
 #include "window_checks.h"
@@ -24,6 +26,16 @@ DWORD bytes_in(HANDLE read_end) {
     return n;
 }
 
+// Files this process holds open that a child started with inheritance would get.
+int inheritable_files() {
+    int n = 0;
+    DWORD flags;
+    for (ULONG_PTR value = 4; value < 0x4000; value += 4)
+        n += GetHandleInformation((HANDLE)value, &flags) && (flags & HANDLE_FLAG_INHERIT) &&
+             GetFileType((HANDLE)value) == FILE_TYPE_DISK;
+    return n;
+}
+
 class SlaveLink : public ::testing::Test {
 protected:
     TestWindowSet windows;
@@ -36,19 +48,45 @@ protected:
 };
 
 // Once the slave runs, the program holds none of its ends: a slave ended from outside shows as
-// a broken pipe, and writing fails instead of filling a pipe nobody reads.
+// a broken pipe, and writing fails instead of filling a pipe nobody reads. Nor does the slave hold
+// the program's own files: logs open when it started can be removed while it runs.
 TEST_F(SlaveLink, HoldsNoneOfTheSlavesEndsOnceItRuns) {
-    wchar_t saved_app[APP_MAX + 1];
-    wcscpy(saved_app, App);
+    wchar_t saved_app[APP_MAX + 1], saved_log[PATH_VALUE_MAX + 1], saved_err[FILE_NAME_CHARS], temp[MAX_PATH];
+    wcscpy(saved_app, App), wcscpy(saved_log, FileLog), wcscpy(saved_err, error_log_name);
+    GetTempPathW(MAX_PATH, temp);
+    std::wstring log = std::wstring(temp) + L"tavro_inherited.log", err = std::wstring(temp) + L"tavro_inherited.err";
+    wcscpy(FileLog, log.c_str()), wcscpy(error_log_name, err.c_str());
+    std::wstring other = std::wstring(temp) + L"tavro_inherited.tmp";   // as a library might hold one
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    HANDLE other_file = CreateFileW(other.c_str(), GENERIC_WRITE, 0, &inherit, CREATE_ALWAYS, 0, nullptr);
+    int inheritable = inheritable_files();
+    open_output_log(L"wb");
+    HighlightErrs = 1;
+    begin_error_log();
+    EXPECT_EQ(inheritable_files(), inheritable);   // where Windows takes no handle list
     std::wstring app = L"\"" + build_folder() + L"\\bin\\pipecmd.exe\"";
     wcscpy(App, app.c_str());
     int saved_show = CmdShow;
-    CmdShow = 1;   // leave the stand-in's window alone
+    CmdShow = 0;
     start_slave();
     wcscpy(App, saved_app);
     CmdShow = saved_show;
+    hide_at_first_prompt = false;
     ASSERT_NE(stdin_write, nullptr);
     ASSERT_NE(slave_process.hProcess, nullptr);
+    // Its window took the show command it was started with, before its banner: hidden, never
+    // minimised (a taskbar button, and the focus taken from us).
+    for (int guard = 0; guard < 1000 && !bytes_in(stdout_read); guard++) Sleep(10);
+    ASSERT_NE(slave_console, nullptr);
+    EXPECT_FALSE(IsWindowVisible(slave_console));
+    stop_logging();
+    log_errors_command();
+    HighlightErrs = 0;
+    EXPECT_TRUE(DeleteFileW(log.c_str())) << "the slave holds the output log";
+    EXPECT_TRUE(DeleteFileW(err.c_str())) << "the slave holds the error log";
+    CloseHandle(other_file);
+    EXPECT_TRUE(DeleteFileW(other.c_str())) << "the slave holds a handle that is not its pipes'";
+    wcscpy(FileLog, saved_log), wcscpy(error_log_name, saved_err);
     TerminateProcess(slave_process.hProcess, 1);
     ASSERT_EQ(WaitForSingleObject(slave_process.hProcess, 10000), WAIT_OBJECT_0);
 

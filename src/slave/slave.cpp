@@ -347,9 +347,14 @@ void start_slave() {
         report_system_error(L"CreateProcess");
         return;
     }
+    const wchar_t* failed = NULL;
     if (!CreatePipe(&stdin_read, &stdin_write, &sa, 0) || !CreatePipe(&stdout_read, &stdout_write, &sa, 0) ||
-        !CreatePipe(&stderr_read, &stderr_write, &sa, 0)) {
-        report_system_error(L"CreatePipe");
+        !CreatePipe(&stderr_read, &stderr_write, &sa, 0))
+        failed = L"CreatePipe";
+    else if (!make_write_end_nonblocking(stdin_write))
+        failed = L"SetNamedPipeHandleState";   // a blocking write into a full pipe would stop us all
+    if (failed) {
+        report_system_error(failed);
         close_slave_ends(&stdin_read, &stdout_write, &stderr_write);
         close_slave_link();
         return;
@@ -360,7 +365,6 @@ void start_slave() {
     SetHandleInformation(stdin_write, HANDLE_FLAG_INHERIT, 0);
     SetHandleInformation(stdout_read, HANDLE_FLAG_INHERIT, 0);
     SetHandleInformation(stderr_read, HANDLE_FLAG_INHERIT, 0);
-    make_write_end_nonblocking(stdin_write);
 
     // Without colouring, both streams share one pipe and keep their relative order.
     BOOL started =
@@ -405,9 +409,10 @@ void stop_slave() {
         PostMessageW(slave_console, WM_CLOSE, 0, 0);
     } else if (stdin_write) {
         // Straight into the pipe, never through the queue: a line that the pipe does not take
-        // now must not wait for the next slave, which would read it first and end.
+        // now must not wait for the next slave, which would read it first and end. On a line of
+        // its own: the slave may hold the first part of a line whose rest was just dropped.
         DWORD written = 0;
-        WriteFile(stdin_write, "exit\r\n", 6, &written, NULL);
+        WriteFile(stdin_write, "\r\nexit\r\n", 8, &written, NULL);
         Sleep(100);
     }
     Sleep(100);

@@ -126,6 +126,19 @@ TEST_F(SlaveLink, AStopLeavesNothingForTheNextSlave) {
     EXPECT_EQ(slave_input_queued(), 0u);
     CloseHandle(old_read);
 
+    // With room in the pipe, "exit" goes on a line of its own: the slave may hold the first part
+    // of a line whose rest was dropped.
+    ASSERT_TRUE(CreatePipe(&old_read, &old_write, nullptr, 0));
+    ASSERT_TRUE(make_write_end_nonblocking(old_write));
+    stdin_write = old_write;
+    Sleep(SEND_CHUNK_PAUSE_MS + 10);   // the first ten bytes go at once
+    ASSERT_TRUE(send_to_slave("echo a long line\r\n"));
+    stop_slave();
+    char got[64] = {};
+    ReadFile(old_read, got, sizeof got - 1, &n, nullptr);
+    EXPECT_STREQ(got, "echo a lon\r\nexit\r\n");
+    CloseHandle(old_read);
+
     stdin_write = windows.slave_in_write, stdout_read = windows.slave_out_read;
     EXPECT_EQ(windows.sent(), "");
     ASSERT_TRUE(send_to_slave("ver\r\n"));

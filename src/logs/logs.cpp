@@ -24,11 +24,15 @@ static FILE* open_private(const wchar_t* name, const wchar_t* mode) {
     return file;
 }
 
+static LogStamp stamp_of(const SYSTEMTIME& t) {
+    LogStamp s = {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond};
+    return s;
+}
+
 static LogStamp now() {
     SYSTEMTIME t;
     GetLocalTime(&t);
-    LogStamp s = {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond};
-    return s;
+    return stamp_of(t);
 }
 
 static void close_error_log(bool with_banner) {
@@ -79,10 +83,39 @@ void close_logs_at_exit() {
     close_output_log();
 }
 
+// Whether a file was last written on the local date given as "MM/DD/YY".
+static bool written_on(const wchar_t* name, const wchar_t* date) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    SYSTEMTIME utc, t;   // the local time of that moment, its own daylight saving time included
+    if (!GetFileAttributesExW(name, GetFileExInfoStandard, &data) ||
+        !FileTimeToSystemTime(&data.ftLastWriteTime, &utc) || !SystemTimeToTzSpecificLocalTime(NULL, &utc, &t))
+        return false;
+    wchar_t day[LOG_DATE_CHARS + 1];
+    format_log_date_wide(day, stamp_of(t));
+    return wcscmp(day, date) == 0;
+}
+
+static void mark_written_now(const wchar_t* name) {
+    HANDLE file = CreateFileW(name, FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              NULL, OPEN_EXISTING, 0, NULL);
+    if (file == INVALID_HANDLE_VALUE) return;
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    SetFileTime(file, NULL, NULL, &now);
+    CloseHandle(file);
+}
+
 bool rotate_error_log_for(const wchar_t* today) {
     if (!rotation_due(today, TruncDateErr)) return false;
+    // A settings file that cannot be written (read-only) never keeps the new date, and every start
+    // would rotate again, the day's errors with it. There the logs' own dates tell: an error log
+    // written today holds only today's errors, and a previous error log made today is marked so.
+    bool date_kept = settings_file_writable();
+    if (!date_kept && (written_on(error_log_name, today) || written_on(previous_error_log_name, today)))
+        return false;
     DeleteFileW(previous_error_log_name);
     MoveFileW(error_log_name, previous_error_log_name);   // a missing error log is no error
+    if (!date_kept) mark_written_now(previous_error_log_name);
     wcsncpy(TruncDateErr, today, TRUNC_DATE_LEN);
     TruncDateErr[TRUNC_DATE_LEN] = 0;
     write_settings();

@@ -6,6 +6,7 @@
 #include "app/commands.h"
 #include "pane/pane.h"
 #include "settings/settings.h"
+#include "slave/reader_text.h"
 #include <commdlg.h>
 #include <io.h>
 #include <richedit.h>
@@ -15,6 +16,8 @@ bool output_log_open, error_log_open;
 
 static FILE* output_log;
 static FILE* error_log;
+
+enum { UTF8_CUT_MAX = 3 };   // the first bytes of a UTF-8 character without its last
 
 // The program's files are never inherited: a slave started while one is open, and every program
 // that slave starts, would hold it open, so that it could not be renamed or removed meanwhile.
@@ -166,29 +169,45 @@ void begin_error_log() {
     set_directory_title();
 }
 
-// Prints a log file as it is, in pieces; a piece wider than one print is split, never inside
-// a surrogate pair.
+// Prints one piece of a log file; one wider than a print is split, never inside a surrogate pair.
+static void print_file_piece(const char* bytes) {
+    static wchar_t wide[LOG_FILE_LINE_BYTES + 1];
+    int n = MultiByteToWideChar(CodePage, 0, bytes, -1, wide, LOG_FILE_LINE_BYTES + 1);
+    if (n <= 0) return;
+    wide[LOG_FILE_LINE_BYTES] = 0;
+    int length = (int)wcslen(wide);
+    for (int at = 0; at < length;) {
+        int take = length - at;
+        if (take > LOG_FILE_LINE_CHARS) {
+            take = LOG_FILE_LINE_CHARS;
+            if (IS_HIGH_SURROGATE(wide[at + take - 1])) take--;
+        }
+        wchar_t piece[LOG_FILE_LINE_CHARS + 1];
+        wmemcpy(piece, wide + at, (size_t)take);
+        piece[take] = 0;
+        print_to_output_pane(L"%s", piece);
+        at += take;
+    }
+}
+
+// Prints a log file as it is, in pieces of a line. A UTF-8 character that the end of a piece cuts
+// waits for its other bytes in the next one.
 static void print_file_lines(FILE* file) {
     static char bytes[LOG_FILE_LINE_BYTES + 1];
-    static wchar_t wide[LOG_FILE_LINE_BYTES + 1];
-    while (fgets(bytes, sizeof bytes, file)) {
-        int n = MultiByteToWideChar(CodePage, 0, bytes, -1, wide, LOG_FILE_LINE_BYTES + 1);
-        if (n <= 0) continue;
-        wide[LOG_FILE_LINE_BYTES] = 0;
-        int length = (int)wcslen(wide);
-        for (int at = 0; at < length;) {
-            int take = length - at;
-            if (take > LOG_FILE_LINE_CHARS) {
-                take = LOG_FILE_LINE_CHARS;
-                if (IS_HIGH_SURROGATE(wide[at + take - 1])) take--;
-            }
-            wchar_t piece[LOG_FILE_LINE_CHARS + 1];
-            wmemcpy(piece, wide + at, (size_t)take);
-            piece[take] = 0;
-            print_to_output_pane(L"%s", piece);
-            at += take;
-        }
+    char cut[UTF8_CUT_MAX];
+    int carried = 0;
+    while (fgets(bytes + carried, (int)sizeof bytes - carried, file)) {
+        int count = carried + (int)strlen(bytes + carried);
+        carried = CodePage == CP_UTF8 && count > 0 && bytes[count - 1] != '\n'
+                      ? incomplete_tail_length((const unsigned char*)bytes, count, ENCODING_UTF8, NULL, NULL)
+                      : 0;
+        memcpy(cut, bytes + count - carried, (size_t)carried);
+        bytes[count - carried] = 0;
+        print_file_piece(bytes);
+        memcpy(bytes, cut, (size_t)carried);
     }
+    bytes[carried] = 0;   // a file that ends inside a character
+    if (carried) print_file_piece(bytes);
 }
 
 void view_errors() {

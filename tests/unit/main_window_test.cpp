@@ -16,6 +16,7 @@
 #include "app/grid.h"
 #include "dialogs/dialogs.h"
 #include "input/input.h"
+#include "logs/logs_text.h"
 #include "pane/pane.h"
 #include "settings/settings.h"
 #include "slave/reader.h"
@@ -540,12 +541,17 @@ TEST_F(MainWindow, LogErrorsWithoutShowErrorsInColorOnlyAsksToTurnItOn) {
     EXPECT_EQ(GetFileAttributesW(files.current.c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
+// A UTF-8 character that the pieces of a long line split comes out whole.
 TEST_F(MainWindow, ViewErrorsShowsThePreviousLogFirstUnderOneHeader) {
     ErrorLogFiles files(temp);
     ErrorLog = 0;
+    CodePage = CP_UTF8;
     ErrorLogFiles::write(files.previous, "older error\r\n");
-    ErrorLogFiles::write(files.current, "newer error\r\n");
+    std::string current = "newer error\r\n";
+    for (int i = 0; i <= LOG_FILE_LINE_BYTES / 3; i++) current += "\xE2\x82\xAC";   // the last one cut
+    ErrorLogFiles::write(files.current, (current + "\r\n").c_str());
     command(CMD_VIEW_ERRORS);
+    EXPECT_NE(pane().find(std::wstring(LOG_FILE_LINE_BYTES / 3 + 1, L'\u20AC') + L"\r"), std::wstring::npos);
     std::wstring text = pane();
     size_t header = text.find(L"\tError Log");
     ASSERT_NE(header, std::wstring::npos) << std::string(text.begin(), text.end());

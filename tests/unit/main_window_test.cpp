@@ -171,6 +171,7 @@ TEST_F(MainWindow, ADpiChangeRemakesTheFontAndTheMarginsAtTheSuggestedRectangle)
     RECT suggested = {30, 40, 730, 540}, r;
     SendMessageW(Main, WM_DPICHANGED, MAKEWPARAM(192, 192), (LPARAM)&suggested);
     EXPECT_EQ(logfont.lfHeight, -32);
+    int caption = screen.caption_height;
     GetWindowRect(Main, &r);
     EXPECT_TRUE(EqualRect(&r, &suggested));
     GetWindowRect(Text, &r);
@@ -178,9 +179,40 @@ TEST_F(MainWindow, ADpiChangeRemakesTheFontAndTheMarginsAtTheSuggestedRectangle)
     EXPECT_EQ(r.left, 4);
     EXPECT_EQ(r.top, 4);
     SendMessageW(Main, WM_DPICHANGED, MAKEWPARAM(96, 96), (LPARAM)&suggested);
+    EXPECT_LT(screen.caption_height, caption);   // the caption's height follows the DPI too
     DeleteObject(font);
     font = saved_font, logfont = saved_logfont;
     Size = saved_size, cell_width = saved_width, cell_height = saved_height;
+}
+
+RECT popup;   // where the last popup menu opened
+BOOL CALLBACK close_popup_menu(HWND window, LPARAM) {
+    wchar_t name[16];
+    GetClassNameW(window, name, 16);
+    if (!IsWindowVisible(window) || lstrcmpW(name, L"#32768") != 0) return TRUE;
+    GetWindowRect(window, &popup);
+    EndMenu();
+    return FALSE;
+}
+void CALLBACK close_popup(HWND, UINT, UINT_PTR, DWORD) { EnumThreadWindows(GetCurrentThreadId(), close_popup_menu, 0); }
+
+// The menus open at offsets from the window that grow with its DPI.
+TEST_F(MainWindow, MenusOpenAtOffsetsThatGrowWithTheDpi) {
+    if (!resources) GTEST_SKIP() << "tavro.exe not built beside the tests";
+    UINT_PTR closer = SetTimer(nullptr, 0, 20, close_popup);
+    int saved_dpi = window_dpi;
+    LONG menu_left[2], pane_left[2];
+    for (int i = 0; i < 2; i++) {
+        window_dpi = i ? 192 : 96;
+        show_menu_popup(2);
+        menu_left[i] = popup.left;
+        SendMessageW(Text, WM_RBUTTONUP, 0, MAKELPARAM(60, 40));
+        pane_left[i] = popup.left;
+    }
+    window_dpi = saved_dpi;
+    KillTimer(nullptr, closer);
+    EXPECT_EQ(menu_left[1] - menu_left[0], 60);
+    EXPECT_EQ(pane_left[1] - pane_left[0], -4);
 }
 
 std::vector<UINT> reached;   // messages that reached the rich-edit control's own procedure

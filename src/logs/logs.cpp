@@ -112,13 +112,12 @@ bool rotate_error_log_for(const wchar_t* today) {
     if (!rotation_due(today, TruncDateErr)) return false;
     // A settings file that cannot be written (read-only) never keeps the new date, and every start
     // would rotate again, the day's errors with it. There the logs' own dates tell: an error log
-    // written today holds only today's errors, and a previous error log made today is marked so.
-    bool date_kept = settings_file_writable();
-    if (!date_kept && (written_on(error_log_name, today) || written_on(previous_error_log_name, today)))
+    // written today holds only today's errors, and a previous error log is marked when it is made.
+    if (!settings_file_writable() && (written_on(error_log_name, today) || written_on(previous_error_log_name, today)))
         return false;
     DeleteFileW(previous_error_log_name);
     MoveFileW(error_log_name, previous_error_log_name);   // a missing error log is no error
-    if (!date_kept) mark_written_now(previous_error_log_name);
+    mark_written_now(previous_error_log_name);
     wcsncpy(TruncDateErr, today, TRUNC_DATE_LEN);
     TruncDateErr[TRUNC_DATE_LEN] = 0;
     write_settings();

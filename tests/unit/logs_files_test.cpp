@@ -2,7 +2,6 @@
 #include "app/app.h"
 #include "logs/log_files.h"
 #include "logs/logs.h"
-#include "logs/logs_text.h"
 #include "settings/settings.h"
 #include <gtest/gtest.h>
 #include <regex>
@@ -159,35 +158,25 @@ TEST_F(LogFiles, NewDayMovesTheErrorLogSameDayChangesNothing) {
     EXPECT_EQ("<missing>", file_bytes(ero));
     EXPECT_STREQ(L"03/08/26", TruncDateErr);
 
-    // A read-only settings file never keeps the date, and every start reads the old one again: the
-    // logs' own dates stop a second rotation on the same day.
-    wchar_t saved_ini[MAX_PATH + 32], today[LOG_DATE_CHARS + 1];
+    // A settings file that cannot be written (a folder holds its name) never keeps the date, and every
+    // start reads the old one again: the logs' own dates stop a second rotation on the same day.
+    wchar_t saved_ini[MAX_PATH + 32];
     wcscpy(saved_ini, settings_file_name);
-    std::wstring ini = folder + L"\\tavro.ini";
-    put_file(ini, "[Misc]\r\n");
-    SetFileAttributesW(ini.c_str(), FILE_ATTRIBUTE_READONLY);
-    wcscpy(settings_file_name, ini.c_str());
-    SYSTEMTIME t;
-    GetLocalTime(&t);
-    format_log_date_wide(today, LogStamp{t.wYear, t.wMonth, t.wDay, 0, 0, 0});
-    put_file(err, "last week's errors");
-    FILETIME week_ago;
-    GetSystemTimeAsFileTime(&week_ago);
-    week_ago.dwHighDateTime -= 1409;   // 1409 x 2^32 x 100 ns: seven days
+    put_file(err, "older errors");
+    const FILETIME in_2015 = {0, 0x01D00000};
     HANDLE file = CreateFileW(err.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    SetFileTime(file, nullptr, nullptr, &week_ago);
+    SetFileTime(file, nullptr, nullptr, &in_2015);
     CloseHandle(file);
-    wcscpy(TruncDateErr, L"00/00/00");
-    EXPECT_TRUE(rotate_error_log_for(today));   // the first start of the day
-    wcscpy(TruncDateErr, L"00/00/00");
-    EXPECT_FALSE(rotate_error_log_for(today));   // no error log since
-    EXPECT_EQ("last week's errors", file_bytes(ero));
+    OldErrorLog = 1;
+    rotate_error_log();   // today's first start
+    wcscpy(settings_file_name, folder.c_str());
+    wcscpy(TruncDateErr, L"03/08/26");
+    rotate_error_log();   // no error log since: the previous one was made today
+    EXPECT_EQ("older errors", file_bytes(ero));
     DeleteFileW(ero.c_str());   // as after a first start that found no error log
-    put_file(err, "today's errors");
-    EXPECT_FALSE(rotate_error_log_for(today));
-    EXPECT_EQ("today's errors", file_bytes(err));
-    SetFileAttributesW(ini.c_str(), FILE_ATTRIBUTE_NORMAL);
-    DeleteFileW(ini.c_str());
+    put_file(err, "later errors");
+    rotate_error_log();
+    EXPECT_EQ("later errors", file_bytes(err));
     wcscpy(settings_file_name, saved_ini);
     save_enabled = saved_save;
 }

@@ -402,15 +402,12 @@ TEST_F(SettingsFile, UnwritableTargetsKeepTheOldFiles) {
     EXPECT_EQ(default_settings_text("C:\\Tools\\tavro.log"), read_bytes(ini));
     EXPECT_FALSE(file_exists(ini + L".tmp"));
 
-    // Where no new file can be made (here a folder holds the temporary name), the file itself is
-    // written, and nothing of its longer old text stays.
+    // Where no new file can be made (a folder holds the temporary name), the file itself is written.
     ASSERT_TRUE(CreateDirectoryW((ini + L".tmp").c_str(), NULL));
     write_bytes(ini, std::string(4000, 'x'));
-    Top = 7;
     write_settings();
     RemoveDirectoryW((ini + L".tmp").c_str());
-    std::string expected = default_settings_text("C:\\Tools\\tavro.log");
-    EXPECT_EQ(expected.replace(expected.find("Top=0"), 5, "Top=7"), read_bytes(ini));
+    EXPECT_EQ(default_settings_text("C:\\Tools\\tavro.log"), read_bytes(ini));
 }
 
 TEST_F(SettingsFile, WindowRectangleUnlessMaximisedOrMinimised) {

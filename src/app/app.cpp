@@ -62,6 +62,7 @@ void refresh_dpi_metrics() {
     if (!get) return;
     screen.scroll_bar_width = get(SM_CXVSCROLL, (UINT)window_dpi);
     screen.frame_width = get(SM_CXFRAME, (UINT)window_dpi);
+    screen.caption_height = get(SM_CYCAPTION, (UINT)window_dpi);
 }
 
 void make_font() {
@@ -99,7 +100,7 @@ void show_menu_popup(int position) {
     if (!loaded) return;
     HMENU popup = GetSubMenu(loaded, position);
     if (position == 2) CheckMenuItem(popup, CMD_SHOW_CMD, MF_BYCOMMAND | (CmdShow ? MF_CHECKED : MF_UNCHECKED));
-    POINT pt = {30 * position, 0};
+    POINT pt = {scale_for_dpi(30 * position, window_dpi), 0};
     ClientToScreen(Main, &pt);
     // The popup's own menu loop takes these, so its first item starts highlighted.
     PostMessageW(Main, WM_KEYDOWN, VK_DOWN, 0);

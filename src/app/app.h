@@ -45,7 +45,8 @@ extern int window_dpi;
 // The DPI a window is shown at: GetDpiForWindow where Windows has it (10 1607 on), else the
 // screen's, which is then the one DPI every window has.
 int dpi_for_window(HWND window);
-// The scroll bar and frame widths for window_dpi, where Windows can tell them per DPI.
+// The scroll bar and frame widths and the caption height for window_dpi, where Windows can tell
+// them per DPI.
 void refresh_dpi_metrics();
 // The program's font for window_dpi from Name, Size (a height at 96 DPI) and Weight, set on every
 // window that exists; the previous font is deleted.

@@ -93,7 +93,7 @@ static void show_menu_command() {
 
 static void apply_cmd_show() {
     if (slave_console) {
-        ShowWindow(slave_console, CmdShow ? SW_MINIMIZE : SW_HIDE);
+        ShowWindow(slave_console, CmdShow ? SW_SHOWMINNOACTIVE : SW_HIDE);   // minimised, the focus kept here
         return;
     }
     // Not found yet: a fresh slave searches for its console again.

@@ -9,6 +9,7 @@
 #include "dialogs/dialogs.h"
 #include "settings/settings.h"
 #include "slave/reader.h"
+#include <dwmapi.h>
 
 static_assert(SIZE_LEFT_HALF == IDC_SETSIZE_LEFT_HALF && SIZE_RIGHT_HALF == IDC_SETSIZE_RIGHT_HALF &&
                   SIZE_MOVE_LEFT == IDC_SETSIZE_MOVE_LEFT && SIZE_MOVE_RIGHT == IDC_SETSIZE_MOVE_RIGHT,
@@ -32,6 +33,18 @@ static ScreenLayout current_screen_layout() {
     s.virtual_left = GetSystemMetrics(SM_XVIRTUALSCREEN);
     s.virtual_top = GetSystemMetrics(SM_YVIRTUALSCREEN);
     return s;
+}
+
+// Main's invisible resize border: what lies between its window rectangle and the visible frame
+// that DWM draws. None without DWM (Windows 7 without Aero) and for a minimised window.
+static FrameMargins invisible_border() {
+    RECT window, frame;
+    if (IsIconic(Main) || !GetWindowRect(Main, &window) ||
+        FAILED(DwmGetWindowAttribute(Main, DWMWA_EXTENDED_FRAME_BOUNDS, &frame, sizeof frame)))
+        return FrameMargins{0, 0, 0, 0};
+    return frame_margins(WindowRect{window.left, window.top, window.right - window.left, window.bottom - window.top},
+                         WindowRect{frame.left, frame.top, frame.right - frame.left, frame.bottom - frame.top},
+                         window_dpi);
 }
 
 static WindowRect stored_rect() {
@@ -130,11 +143,13 @@ void window_size_command() {
     if (result == IDOK) {
         size_to_entered_grid();
     } else {
-        WindowRect stored = stored_rect(), target;
+        FrameMargins border = invisible_border();
+        WindowRect stored = visible_frame(stored_rect(), border), target;
         ScreenLayout layout = current_screen_layout();
         bool keep_size;
         if (!size_result_placement((int)result, &stored, &layout, &target, &keep_size)) return;
-        store_rect(stored);
+        store_rect(window_around(stored, border));
+        target = window_around(target, border);
         SetWindowPos(Main, NULL, target.left, target.top, target.width, target.height,
                      SWP_NOZORDER | (keep_size ? SWP_NOSIZE : 0));
     }
@@ -145,20 +160,16 @@ static void move_to_stored_rect() {
     SetWindowPos(Main, NULL, Left, Top, Width, Height, SWP_NOZORDER);
 }
 
-void toggle_monitor() {
+// The rules move the visible frame; the window rectangle around it is stored and moved.
+static void apply_toggle(void (*rule)(WindowRect*, const ScreenLayout*)) {
     refresh_stored_rect();
-    WindowRect r = stored_rect();
+    FrameMargins border = invisible_border();
+    WindowRect r = visible_frame(stored_rect(), border);
     ScreenLayout layout = current_screen_layout();
-    toggle_monitor_rect(&r, &layout);
-    store_rect(r);
+    rule(&r, &layout);
+    store_rect(window_around(r, border));
     move_to_stored_rect();
 }
 
-void toggle_right_left() {
-    refresh_stored_rect();
-    WindowRect r = stored_rect();
-    ScreenLayout layout = current_screen_layout();
-    toggle_right_left_rect(&r, &layout);
-    store_rect(r);
-    move_to_stored_rect();
-}
+void toggle_monitor() { apply_toggle(toggle_monitor_rect); }
+void toggle_right_left() { apply_toggle(toggle_right_left_rect); }

@@ -1,6 +1,8 @@
 #include "app/placement_math.h"
+#include "app/frame_text.h"
 
 #include <algorithm>
+#include <initializer_list>
 #include <wchar.h>
 
 // Leading blanks, an optional sign, then digits up to the first other character.
@@ -103,4 +105,24 @@ void toggle_right_left_rect(WindowRect* rect, const ScreenLayout* screen) {
     } else {
         rect->left = right;
     }
+}
+
+FrameMargins frame_margins(const WindowRect& window, const WindowRect& frame, int dpi) {
+    FrameMargins m = {frame.left - window.left, frame.top - window.top,
+                      window.left + window.width - frame.left - frame.width,
+                      window.top + window.height - frame.top - frame.height};
+    const int most = scale_for_dpi(FRAME_MARGIN_MAX, dpi);
+    for (int side : {m.left, m.top, m.right, m.bottom})
+        if (side < 0 || side > most) return FrameMargins{0, 0, 0, 0};
+    return m;
+}
+
+WindowRect visible_frame(const WindowRect& window, const FrameMargins& border) {
+    return WindowRect{window.left + border.left, window.top + border.top, window.width - border.left - border.right,
+                      window.height - border.top - border.bottom};
+}
+
+WindowRect window_around(const WindowRect& frame, const FrameMargins& border) {
+    return WindowRect{frame.left - border.left, frame.top - border.top, frame.width + border.left + border.right,
+                      frame.height + border.top + border.bottom};
 }

@@ -53,6 +53,20 @@ enum {
 bool size_result_placement(int result, WindowRect* stored, const ScreenLayout* screen, WindowRect* target,
                            bool* keep_size);
 
+// The invisible resize border that Windows 10 and 11 draw around a window's visible frame, inside
+// its window rectangle (about 7 pixels left, right and below at 96 DPI). The rules place the
+// visible frame; the settings keep the window rectangle.
+struct FrameMargins {
+    int left, top, right, bottom;
+};
+enum { FRAME_MARGIN_MAX = 32 };   // pixels at 96 DPI: anything wider is no resize border
+// The border between a window rectangle and its visible frame; none when the frame does not lie
+// within the rectangle by at most FRAME_MARGIN_MAX on each side (at dpi), as when they are
+// measured at different DPIs.
+FrameMargins frame_margins(const WindowRect& window, const WindowRect& frame, int dpi);
+WindowRect visible_frame(const WindowRect& window, const FrameMargins& border);
+WindowRect window_around(const WindowRect& frame, const FrameMargins& border);
+
 // Toggle Monitor: from a monitor beside the primary one back onto it; from the primary onto the
 // monitor right of it if there is one, else the one left of it, else above or below.
 void toggle_monitor_rect(WindowRect* rect, const ScreenLayout* screen);

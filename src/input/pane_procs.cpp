@@ -4,6 +4,7 @@
 #include "input/edit_keys_text.h"
 #include "app/app.h"
 #include "app/commands.h"
+#include "app/frame_text.h"
 #include "app/placement.h"
 #include "pane/pane.h"
 #include "settings/settings.h"
@@ -57,7 +58,8 @@ static void show_right_click_menu(LPARAM lparam) {
         EnableMenuItem(popup, CMD_OPEN_SELECTED, MF_BYCOMMAND | MF_GRAYED);
         EnableMenuItem(popup, CMD_COPY, MF_BYCOMMAND | MF_GRAYED);
     }
-    POINT at = {(short)LOWORD(lparam) - 4, (short)HIWORD(lparam) - 4};
+    const int offset = scale_for_dpi(4, window_dpi);
+    POINT at = {(short)LOWORD(lparam) - offset, (short)HIWORD(lparam) - offset};
     ClientToScreen(Text, &at);
     TrackPopupMenu(popup, TPM_RIGHTBUTTON, at.x, at.y, 0, Main, nullptr);
     DestroyMenu(loaded);

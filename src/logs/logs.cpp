@@ -6,7 +6,9 @@
 #include "app/commands.h"
 #include "pane/pane.h"
 #include "settings/settings.h"
+#include "slave/reader_text.h"
 #include <commdlg.h>
+#include <io.h>
 #include <richedit.h>
 #include <stdio.h>
 
@@ -15,11 +17,25 @@ bool output_log_open, error_log_open;
 static FILE* output_log;
 static FILE* error_log;
 
+enum { UTF8_CUT_MAX = 3 };   // the first bytes of a UTF-8 character without its last
+
+// The program's files are never inherited: a slave started while one is open, and every program
+// that slave starts, would hold it open, so that it could not be renamed or removed meanwhile.
+static FILE* open_private(const wchar_t* name, const wchar_t* mode) {
+    FILE* file = _wfopen(name, mode);
+    if (file) SetHandleInformation((HANDLE)_get_osfhandle(_fileno(file)), HANDLE_FLAG_INHERIT, 0);
+    return file;
+}
+
+static LogStamp stamp_of(const SYSTEMTIME& t) {
+    LogStamp s = {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond};
+    return s;
+}
+
 static LogStamp now() {
     SYSTEMTIME t;
     GetLocalTime(&t);
-    LogStamp s = {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond};
-    return s;
+    return stamp_of(t);
 }
 
 static void close_error_log(bool with_banner) {
@@ -70,10 +86,38 @@ void close_logs_at_exit() {
     close_output_log();
 }
 
+// Whether a file was last written on the local date given as "MM/DD/YY".
+static bool written_on(const wchar_t* name, const wchar_t* date) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    SYSTEMTIME utc, t;   // the local time of that moment, its own daylight saving time included
+    if (!GetFileAttributesExW(name, GetFileExInfoStandard, &data) ||
+        !FileTimeToSystemTime(&data.ftLastWriteTime, &utc) || !SystemTimeToTzSpecificLocalTime(NULL, &utc, &t))
+        return false;
+    wchar_t day[LOG_DATE_CHARS + 1];
+    format_log_date_wide(day, stamp_of(t));
+    return wcscmp(day, date) == 0;
+}
+
+static void mark_written_now(const wchar_t* name) {
+    HANDLE file = CreateFileW(name, FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              NULL, OPEN_EXISTING, 0, NULL);
+    if (file == INVALID_HANDLE_VALUE) return;
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    SetFileTime(file, NULL, NULL, &now);
+    CloseHandle(file);
+}
+
 bool rotate_error_log_for(const wchar_t* today) {
     if (!rotation_due(today, TruncDateErr)) return false;
+    // A settings file that cannot be written (read-only) never keeps the new date, and every start
+    // would rotate again, the day's errors with it. There the logs' own dates tell: an error log
+    // written today holds only today's errors, and a previous error log is marked when it is made.
+    if (!settings_file_writable() && (written_on(error_log_name, today) || written_on(previous_error_log_name, today)))
+        return false;
     DeleteFileW(previous_error_log_name);
     MoveFileW(error_log_name, previous_error_log_name);   // a missing error log is no error
+    mark_written_now(previous_error_log_name);
     wcsncpy(TruncDateErr, today, TRUNC_DATE_LEN);
     TruncDateErr[TRUNC_DATE_LEN] = 0;
     write_settings();
@@ -110,7 +154,7 @@ void begin_error_log() {
         return;
     }
     if (!error_log) {
-        FILE* file = _wfopen(error_log_name, L"ab+");
+        FILE* file = open_private(error_log_name, L"ab+");
         if (!file) {
             MessageBoxW(Main, L"Cannot open error log file", error_log_name, MB_ICONERROR);
             return;
@@ -124,35 +168,51 @@ void begin_error_log() {
     set_directory_title();
 }
 
-// Prints a log file as it is, in pieces; a piece wider than one print is split, never inside
-// a surrogate pair.
+// Prints one piece of a log file; one wider than a print is split, never inside a surrogate pair.
+static void print_file_piece(const char* bytes) {
+    static wchar_t wide[LOG_FILE_LINE_BYTES + 1];
+    int n = MultiByteToWideChar(CodePage, 0, bytes, -1, wide, LOG_FILE_LINE_BYTES + 1);
+    if (n <= 0) return;
+    wide[LOG_FILE_LINE_BYTES] = 0;
+    int length = (int)wcslen(wide);
+    for (int at = 0; at < length;) {
+        int take = length - at;
+        if (take > LOG_FILE_LINE_CHARS) {
+            take = LOG_FILE_LINE_CHARS;
+            if (IS_HIGH_SURROGATE(wide[at + take - 1])) take--;
+        }
+        wchar_t piece[LOG_FILE_LINE_CHARS + 1];
+        wmemcpy(piece, wide + at, (size_t)take);
+        piece[take] = 0;
+        print_to_output_pane(L"%s", piece);
+        at += take;
+    }
+}
+
+// Prints a log file as it is, in pieces of a line. A UTF-8 character that the end of a piece cuts
+// waits for its other bytes in the next one.
 static void print_file_lines(FILE* file) {
     static char bytes[LOG_FILE_LINE_BYTES + 1];
-    static wchar_t wide[LOG_FILE_LINE_BYTES + 1];
-    while (fgets(bytes, sizeof bytes, file)) {
-        int n = MultiByteToWideChar(CodePage, 0, bytes, -1, wide, LOG_FILE_LINE_BYTES + 1);
-        if (n <= 0) continue;
-        wide[LOG_FILE_LINE_BYTES] = 0;
-        int length = (int)wcslen(wide);
-        for (int at = 0; at < length;) {
-            int take = length - at;
-            if (take > LOG_FILE_LINE_CHARS) {
-                take = LOG_FILE_LINE_CHARS;
-                if (IS_HIGH_SURROGATE(wide[at + take - 1])) take--;
-            }
-            wchar_t piece[LOG_FILE_LINE_CHARS + 1];
-            wmemcpy(piece, wide + at, (size_t)take);
-            piece[take] = 0;
-            print_to_output_pane(L"%s", piece);
-            at += take;
-        }
+    char cut[UTF8_CUT_MAX];
+    int carried = 0;
+    while (fgets(bytes + carried, (int)sizeof bytes - carried, file)) {
+        int count = carried + (int)strlen(bytes + carried);
+        carried = CodePage == CP_UTF8 && count > 0 && bytes[count - 1] != '\n'
+                      ? incomplete_tail_length((const unsigned char*)bytes, count, ENCODING_UTF8, NULL, NULL)
+                      : 0;
+        memcpy(cut, bytes + count - carried, (size_t)carried);
+        bytes[count - carried] = 0;
+        print_file_piece(bytes);
+        memcpy(bytes, cut, (size_t)carried);
     }
+    bytes[carried] = 0;   // a file that ends inside a character
+    if (carried) print_file_piece(bytes);
 }
 
 void view_errors() {
     static const wchar_t header[] = L"\r\n\tError Log\r\n";
     bool header_printed = false;
-    FILE* previous = _wfopen(previous_error_log_name, L"rb");
+    FILE* previous = open_private(previous_error_log_name, L"rb");
     if (previous) {
         print_to_output_pane(header);
         set_output_colour(Text, SCF_SELECTION, ErrorText);
@@ -167,7 +227,7 @@ void view_errors() {
         current = error_log;
         fseek(current, 0, SEEK_SET);
     } else {
-        current = _wfopen(error_log_name, L"rb");
+        current = open_private(error_log_name, L"rb");
         opened_here = true;
     }
     if (!current) {
@@ -235,7 +295,7 @@ void open_output_log(const wchar_t* mode) {
     // Only appending or writing from empty; anything else would open a log that can't be written.
     if (!mode || (wcscmp(mode, L"ab") != 0 && wcscmp(mode, L"wb") != 0)) mode = L"ab";
     close_output_log();   // a second open must not leak the first file
-    output_log = _wfopen(FileLog, mode);
+    output_log = open_private(FileLog, mode);
     if (output_log) {
         Logging = 1;
         output_log_open = true;

@@ -266,32 +266,45 @@ void read_command_file() { read_file(command_file_name, true); }
 
 // ---- writing ----
 
-// A file is written under a temporary name beside it and then moved over the old one, so a
+// A file is written under a temporary name beside it and then put in the old one's place, so a
 // failure half-way (full disk, no rights, a crash) leaves the previous settings intact.
 struct ReplacingFile {
     HANDLE handle;
+    bool in_place;   // the folder took no new file: the file itself is written
     wchar_t temporary_name[MAX_PATH + 48];
 };
 
-static bool begin_replacing(ReplacingFile* file, const wchar_t* name) {
-    // A file we may not write (read-only, denied, locked) stays as it is, even where the folder
-    // would let us move another file over it.
+static const DWORD SHARE_ALL = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// A file we may not write (read-only, denied, locked) stays as it is, even where the folder would
+// let us move another file over it. One that does not exist yet may be made.
+static bool may_write(const wchar_t* name) {
     DWORD attributes = GetFileAttributesW(name);
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)))
         return false;
-    HANDLE probe = CreateFileW(name, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
-                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
-    if (probe != INVALID_HANDLE_VALUE)
-        CloseHandle(probe);
-    else if (GetLastError() != ERROR_FILE_NOT_FOUND)
-        return false;
+    HANDLE probe = CreateFileW(name, GENERIC_WRITE, SHARE_ALL, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (probe == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_NOT_FOUND;
+    CloseHandle(probe);
+    return true;
+}
+
+bool settings_file_writable() { return may_write(settings_file_name); }
+
+static bool begin_replacing(ReplacingFile* file, const wchar_t* name) {
+    if (!may_write(name)) return false;
     static const wchar_t suffix[] = L".tmp";
     size_t n = wcslen(name), suffix_length = wcslen(suffix);
     if (n == 0 || n + suffix_length + 1 > sizeof file->temporary_name / sizeof(wchar_t)) return false;
     wmemcpy(file->temporary_name, name, n);
     wmemcpy(file->temporary_name + n, suffix, suffix_length + 1);
+    file->in_place = false;
     file->handle = CreateFileW(file->temporary_name, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                                NULL);
+    if (file->handle != INVALID_HANDLE_VALUE) return true;
+    // A folder that takes no new file (a user may write the settings file alone) still gets its
+    // settings, without the safety of the temporary file.
+    file->in_place = true;
+    file->handle = CreateFileW(name, GENERIC_WRITE, FILE_SHARE_READ, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
     return file->handle != INVALID_HANDLE_VALUE;
 }
 
@@ -335,9 +348,17 @@ static bool write_text(HANDLE handle, const wchar_t* text, size_t length) {
 
 static bool finish_replacing(ReplacingFile* file, const wchar_t* name, const TextBuilder* text) {
     bool ok = !text->overflow && write_text(file->handle, text->text, text->length);
+    if (ok && file->in_place) ok = SetEndOfFile(file->handle) != 0;
     if (ok) ok = FlushFileBuffers(file->handle) != 0;
     CloseHandle(file->handle);
-    if (ok) ok = MoveFileExW(file->temporary_name, name, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    if (file->in_place) return ok;
+    // ReplaceFile keeps what the old file had: its attributes (hidden, say), its permissions and its
+    // creation time; a moved file would take the folder's. A first write, or a file system where
+    // ReplaceFile fails (and, without a backup, may leave only the new file), moves the new file.
+    if (ok)
+        ok = (GetFileAttributesW(name) != INVALID_FILE_ATTRIBUTES &&
+              ReplaceFileW(name, file->temporary_name, NULL, REPLACEFILE_IGNORE_MERGE_ERRORS, NULL, NULL)) ||
+             MoveFileExW(file->temporary_name, name, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
     if (!ok) DeleteFileW(file->temporary_name);
     return ok;
 }

@@ -295,6 +295,43 @@ static bool slave_command_line(wchar_t* out, int capacity) {
     return join_command_line(program, rest, out, capacity);
 }
 
+enum { ATTRIBUTE_LIST_BYTES = 256 };   // one attribute: 48 bytes on 64-bit Windows
+
+// Starts the slave on the three pipe ends from a zeroed STARTUPINFO: our own (GetStartupInfo) can
+// carry lpReserved2, by which a C runtime that started us passes its file descriptors on. Only
+// the pipe ends are inherited where Windows takes a handle list (from Vista on): any other
+// inheritable handle the process holds, one a library opened say, stays here.
+static BOOL create_slave_process(wchar_t* command_line, HANDLE input, HANDLE output, HANDLE error) {
+    STARTUPINFOEXW si = {};
+    si.StartupInfo.cb = sizeof si.StartupInfo;
+    si.StartupInfo.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
+    // Hidden, or minimised without taking the focus from us. Either way Windows 11 never hands the
+    // console to Windows Terminal, whose window would ignore the WM_CLOSE that ends the slave.
+    si.StartupInfo.wShowWindow = CmdShow ? SW_SHOWMINNOACTIVE : SW_HIDE;
+    si.StartupInfo.hStdInput = input;
+    si.StartupInfo.hStdOutput = output;
+    si.StartupInfo.hStdError = error;
+    HANDLE inherited[3] = {input, output, error};
+    SIZE_T size = 0;
+    InitializeProcThreadAttributeList(NULL, 1, 0, &size);   // fails by design, telling the size
+    alignas(8) unsigned char list_bytes[ATTRIBUTE_LIST_BYTES];
+    LPPROC_THREAD_ATTRIBUTE_LIST list = (LPPROC_THREAD_ATTRIBUTE_LIST)list_bytes;
+    bool listed = size <= sizeof list_bytes && InitializeProcThreadAttributeList(list, 1, 0, &size);
+    DWORD flags = 0;
+    if (listed && UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, inherited,
+                                            (error == output ? 2 : 3) * sizeof(HANDLE), NULL, NULL)) {
+        si.StartupInfo.cb = sizeof si;
+        si.lpAttributeList = list;
+        flags = EXTENDED_STARTUPINFO_PRESENT;
+    }
+    BOOL started = CreateProcessW(NULL, command_line, NULL, NULL, TRUE, flags, NULL, NULL, &si.StartupInfo,
+                                  &slave_process);
+    DWORD failure = GetLastError();
+    if (listed) DeleteProcThreadAttributeList(list);
+    SetLastError(failure);
+    return started;
+}
+
 void start_slave() {
     // Inheritable handles with the creating user's default security, on every platform: a null
     // DACL would let anyone on the machine who finds the pipes read the slave's output or type
@@ -310,9 +347,14 @@ void start_slave() {
         report_system_error(L"CreateProcess");
         return;
     }
+    const wchar_t* failed = NULL;
     if (!CreatePipe(&stdin_read, &stdin_write, &sa, 0) || !CreatePipe(&stdout_read, &stdout_write, &sa, 0) ||
-        !CreatePipe(&stderr_read, &stderr_write, &sa, 0)) {
-        report_system_error(L"CreatePipe");
+        !CreatePipe(&stderr_read, &stderr_write, &sa, 0))
+        failed = L"CreatePipe";
+    else if (!make_write_end_nonblocking(stdin_write))
+        failed = L"SetNamedPipeHandleState";   // a blocking write into a full pipe would stop us all
+    if (failed) {
+        report_system_error(failed);
         close_slave_ends(&stdin_read, &stdout_write, &stderr_write);
         close_slave_link();
         return;
@@ -323,20 +365,10 @@ void start_slave() {
     SetHandleInformation(stdin_write, HANDLE_FLAG_INHERIT, 0);
     SetHandleInformation(stdout_read, HANDLE_FLAG_INHERIT, 0);
     SetHandleInformation(stderr_read, HANDLE_FLAG_INHERIT, 0);
-    make_write_end_nonblocking(stdin_write);
 
-    STARTUPINFOW si;
-    GetStartupInfoW(&si);
-    si.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
-    // Minimised: Windows 11 hands a console started otherwise to Windows Terminal, whose window
-    // would ignore the WM_CLOSE that ends the slave.
-    si.wShowWindow = SW_MINIMIZE;
-    si.hStdInput = stdin_read;
-    si.hStdOutput = stdout_write;
     // Without colouring, both streams share one pipe and keep their relative order.
-    si.hStdError = HighlightErrs ? stderr_write : stdout_write;
-
-    BOOL started = CreateProcessW(NULL, command_line, NULL, NULL, TRUE, 0, NULL, NULL, &si, &slave_process);
+    BOOL started =
+        create_slave_process(command_line, stdin_read, stdout_write, HighlightErrs ? stderr_write : stdout_write);
     DWORD error = GetLastError();
     close_slave_ends(&stdin_read, &stdout_write, &stderr_write);
     if (!started) {
@@ -377,9 +409,10 @@ void stop_slave() {
         PostMessageW(slave_console, WM_CLOSE, 0, 0);
     } else if (stdin_write) {
         // Straight into the pipe, never through the queue: a line that the pipe does not take
-        // now must not wait for the next slave, which would read it first and end.
+        // now must not wait for the next slave, which would read it first and end. On a line of
+        // its own: the slave may hold the first part of a line whose rest was just dropped.
         DWORD written = 0;
-        WriteFile(stdin_write, "exit\r\n", 6, &written, NULL);
+        WriteFile(stdin_write, "\r\nexit\r\n", 8, &written, NULL);
         Sleep(100);
     }
     Sleep(100);

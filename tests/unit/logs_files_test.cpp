@@ -157,6 +157,27 @@ TEST_F(LogFiles, NewDayMovesTheErrorLogSameDayChangesNothing) {
     EXPECT_TRUE(rotate_error_log_for(L"03/08/26"));
     EXPECT_EQ("<missing>", file_bytes(ero));
     EXPECT_STREQ(L"03/08/26", TruncDateErr);
+
+    // A settings file that cannot be written (a folder holds its name) never keeps the date, and every
+    // start reads the old one again: the logs' own dates stop a second rotation on the same day.
+    wchar_t saved_ini[MAX_PATH + 32];
+    wcscpy(saved_ini, settings_file_name);
+    put_file(err, "older errors");
+    const FILETIME in_2015 = {0, 0x01D00000};
+    HANDLE file = CreateFileW(err.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    SetFileTime(file, nullptr, nullptr, &in_2015);
+    CloseHandle(file);
+    OldErrorLog = 1;
+    rotate_error_log();   // today's first start
+    wcscpy(settings_file_name, folder.c_str());
+    wcscpy(TruncDateErr, L"03/08/26");
+    rotate_error_log();   // no error log since: the previous one was made today
+    EXPECT_EQ("older errors", file_bytes(ero));
+    DeleteFileW(ero.c_str());   // as after a first start that found no error log
+    put_file(err, "later errors");
+    rotate_error_log();
+    EXPECT_EQ("later errors", file_bytes(err));
+    wcscpy(settings_file_name, saved_ini);
     save_enabled = saved_save;
 }
 

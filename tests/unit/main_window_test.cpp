@@ -16,6 +16,7 @@
 #include "app/grid.h"
 #include "dialogs/dialogs.h"
 #include "input/input.h"
+#include "logs/logs_text.h"
 #include "pane/pane.h"
 #include "settings/settings.h"
 #include "slave/reader.h"
@@ -48,9 +49,16 @@ BOOL CALLBACK collect_static(HWND child, LPARAM text) {
     return TRUE;
 }
 
+RECT popup;   // where the last popup menu opened; it is closed at once
+
 BOOL CALLBACK answer_box(HWND window, LPARAM) {
     wchar_t name[16];
     GetClassNameW(window, name, 16);
+    if (IsWindowVisible(window) && lstrcmpW(name, L"#32768") == 0) {
+        GetWindowRect(window, &popup);
+        EndMenu();
+        return FALSE;
+    }
     if (window == current_dialog || !IsWindowVisible(window) || lstrcmpW(name, L"#32770") != 0) return TRUE;
     Box box;
     wchar_t caption[300] = {};
@@ -159,8 +167,8 @@ protected:
     }
 };
 
-// Moved to a monitor at 200 %: the font and the margins double, the window takes the rectangle
-// Windows suggests.
+// Moved to a monitor at 200 %: the font, the margins, the caption and the menus' offsets double,
+// the window takes the rectangle Windows suggests.
 TEST_F(MainWindow, ADpiChangeRemakesTheFontAndTheMarginsAtTheSuggestedRectangle) {
     LOGFONTW saved_logfont = logfont;
     HFONT saved_font = font;
@@ -170,13 +178,21 @@ TEST_F(MainWindow, ADpiChangeRemakesTheFontAndTheMarginsAtTheSuggestedRectangle)
     RECT suggested = {30, 40, 730, 540}, r;
     SendMessageW(Main, WM_DPICHANGED, MAKEWPARAM(192, 192), (LPARAM)&suggested);
     EXPECT_EQ(logfont.lfHeight, -32);
+    int caption = screen.caption_height;
     GetWindowRect(Main, &r);
     EXPECT_TRUE(EqualRect(&r, &suggested));
     GetWindowRect(Text, &r);
     MapWindowPoints(nullptr, Main, (POINT*)&r, 2);
     EXPECT_EQ(r.left, 4);
     EXPECT_EQ(r.top, 4);
+    POINT client = {0, 0}, click = {60, 40};   // the View menu opens 120 pixels in, the pane's 8 off
+    ClientToScreen(Main, &client), ClientToScreen(Text, &click);
+    show_menu_popup(2);
+    EXPECT_EQ(popup.left, client.x + 120);
+    SendMessageW(Text, WM_RBUTTONUP, 0, MAKELPARAM(60, 40));
+    EXPECT_TRUE(popup.left == click.x - 8 && popup.top == click.y - 8);
     SendMessageW(Main, WM_DPICHANGED, MAKEWPARAM(96, 96), (LPARAM)&suggested);
+    EXPECT_LT(screen.caption_height, caption);
     DeleteObject(font);
     font = saved_font, logfont = saved_logfont;
     Size = saved_size, cell_width = saved_width, cell_height = saved_height;
@@ -540,12 +556,17 @@ TEST_F(MainWindow, LogErrorsWithoutShowErrorsInColorOnlyAsksToTurnItOn) {
     EXPECT_EQ(GetFileAttributesW(files.current.c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
+// A UTF-8 character that the pieces of a long line split comes out whole.
 TEST_F(MainWindow, ViewErrorsShowsThePreviousLogFirstUnderOneHeader) {
     ErrorLogFiles files(temp);
     ErrorLog = 0;
+    CodePage = CP_UTF8;
     ErrorLogFiles::write(files.previous, "older error\r\n");
-    ErrorLogFiles::write(files.current, "newer error\r\n");
+    std::string current = "newer error\r\n";
+    for (int i = 0; i <= LOG_FILE_LINE_BYTES / 3; i++) current += "\xE2\x82\xAC";   // the last one cut
+    ErrorLogFiles::write(files.current, (current + "\r\n").c_str());
     command(CMD_VIEW_ERRORS);
+    EXPECT_NE(pane().find(std::wstring(LOG_FILE_LINE_BYTES / 3 + 1, L'\u20AC') + L"\r"), std::wstring::npos);
     std::wstring text = pane();
     size_t header = text.find(L"\tError Log");
     ASSERT_NE(header, std::wstring::npos) << std::string(text.begin(), text.end());

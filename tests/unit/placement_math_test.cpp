@@ -104,6 +104,15 @@ TEST(SizeResults, HalvesTakeHalfTheFullScreenWidthAndLeaveTheStoredRectangle) {
     EXPECT_EQ(stored.width, 1000);
 }
 
+// A border of 7 pixels left, right and below (Windows 10): the halves' visible frames meet.
+TEST(SizeResults, HalvesPlaceTheVisibleFrameInsideTheInvisibleBorder) {
+    FrameMargins border = frame_margins({93, 40, 1014, 857}, {100, 40, 1000, 850}, 96);
+    WindowRect left = window_around({0, 0, 960, 1050}, border), right = window_around({960, 0, 960, 1050}, border);
+    EXPECT_TRUE(left.left == -7 && left.top == 0 && left.width == 974 && left.height == 1057 && right.left == 953);
+    EXPECT_EQ(visible_frame(left, border).width, 960);
+    EXPECT_EQ(frame_margins({0, 0, 200, 200}, {40, 0, 120, 200}, 96).left, 0);
+}
+
 TEST(SizeResults, MovesChangeTheStoredLeftAndKeepTheSize) {
     ScreenLayout s = one_monitor();
     WindowRect stored = {300, 40, 1000, 850}, target;

@@ -401,6 +401,13 @@ TEST_F(SettingsFile, UnwritableTargetsKeepTheOldFiles) {
     write_settings();
     EXPECT_EQ(default_settings_text("C:\\Tools\\tavro.log"), read_bytes(ini));
     EXPECT_FALSE(file_exists(ini + L".tmp"));
+
+    // Where no new file can be made (a folder holds the temporary name), the file itself is written.
+    ASSERT_TRUE(CreateDirectoryW((ini + L".tmp").c_str(), NULL));
+    write_bytes(ini, std::string(4000, 'x'));
+    write_settings();
+    RemoveDirectoryW((ini + L".tmp").c_str());
+    EXPECT_EQ(default_settings_text("C:\\Tools\\tavro.log"), read_bytes(ini));
 }
 
 TEST_F(SettingsFile, WindowRectangleUnlessMaximisedOrMinimised) {

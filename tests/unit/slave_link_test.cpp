@@ -3,6 +3,7 @@
 // which command processor runs.
 #include <gtest/gtest.h>
 #include "app/timing.h"
+#include "logs/logs.h"
 #include "settings/settings.h"
 #include "slave/slave.h"
 #include "window_checks.h"
@@ -36,19 +37,33 @@ protected:
 };
 
 // Once the slave runs, the program holds none of its ends: a slave ended from outside shows as
-// a broken pipe, and writing fails instead of filling a pipe nobody reads.
+// a broken pipe, and writing fails instead of filling a pipe nobody reads. Nor does it hold a file
+// of ours (the log, one a library might have), and its window never shows with CmdShow off.
 TEST_F(SlaveLink, HoldsNoneOfTheSlavesEndsOnceItRuns) {
-    wchar_t saved_app[APP_MAX + 1];
-    wcscpy(saved_app, App);
+    wchar_t saved_app[APP_MAX + 1], saved_log[PATH_VALUE_MAX + 1], temp[MAX_PATH];
+    wcscpy(saved_app, App), wcscpy(saved_log, FileLog);
+    GetTempPathW(MAX_PATH, temp);
+    std::wstring log = std::wstring(temp) + L"tavro_inherited.log", other = log + L".tmp";
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    HANDLE other_file = CreateFileW(other.c_str(), GENERIC_WRITE, 0, &inherit, CREATE_ALWAYS, 0, nullptr);
+    wcscpy(FileLog, log.c_str());
+    open_output_log(L"wb");
     std::wstring app = L"\"" + build_folder() + L"\\bin\\pipecmd.exe\"";
     wcscpy(App, app.c_str());
     int saved_show = CmdShow;
-    CmdShow = 1;   // leave the stand-in's window alone
+    CmdShow = 0;
     start_slave();
     wcscpy(App, saved_app);
     CmdShow = saved_show;
+    hide_at_first_prompt = false;
     ASSERT_NE(stdin_write, nullptr);
     ASSERT_NE(slave_process.hProcess, nullptr);
+    for (int guard = 0; guard < 1000 && !bytes_in(stdout_read); guard++) Sleep(10);   // its window made
+    EXPECT_TRUE(slave_console && !IsWindowVisible(slave_console));
+    stop_logging();
+    CloseHandle(other_file);
+    EXPECT_TRUE(DeleteFileW(log.c_str()) && DeleteFileW(other.c_str())) << "the slave holds a file of ours";
+    wcscpy(FileLog, saved_log);
     TerminateProcess(slave_process.hProcess, 1);
     ASSERT_EQ(WaitForSingleObject(slave_process.hProcess, 10000), WAIT_OBJECT_0);
 
@@ -86,6 +101,16 @@ TEST_F(SlaveLink, AStopLeavesNothingForTheNextSlave) {
     stop_slave();
     EXPECT_EQ(stdin_write, nullptr);
     EXPECT_EQ(slave_input_queued(), 0u);
+    CloseHandle(old_read);
+
+    // With room, "exit" goes on a line of its own: the slave may hold the first part of a line.
+    ASSERT_TRUE(CreatePipe(&old_read, &stdin_write, nullptr, 0) && make_write_end_nonblocking(stdin_write));
+    Sleep(SEND_CHUNK_PAUSE_MS + 10);   // the first ten bytes go at once, the rest is dropped
+    ASSERT_TRUE(send_to_slave("echo a long line\r\n"));
+    stop_slave();
+    char got[64] = {};
+    ReadFile(old_read, got, sizeof got - 1, &n, nullptr);
+    EXPECT_STREQ(got, "echo a lon\r\nexit\r\n");
     CloseHandle(old_read);
 
     stdin_write = windows.slave_in_write, stdout_read = windows.slave_out_read;

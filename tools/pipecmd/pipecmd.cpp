@@ -176,6 +176,11 @@ DWORD WINAPI window_thread(LPVOID ready) {
     w = CreateWindowExW(0, kWindowClass, kWindowTitle, WS_OVERLAPPEDWINDOW,
                         CW_USEDEFAULT, CW_USEDEFAULT, 640, 400, nullptr, nullptr,
                         wc.hInstance, nullptr);
+  // As a console window: shown as the starting program asked, so a window program's SW_HIDE keeps
+  // it hidden from the start. Without a request it stays hidden; through pipes nobody watches it.
+  STARTUPINFOW si;
+  GetStartupInfoW(&si);
+  if (w && (si.dwFlags & STARTF_USESHOWWINDOW)) ShowWindow(w, si.wShowWindow);
   g_window = w;
   SetEvent((HANDLE)ready);
   if (!w) return 1;

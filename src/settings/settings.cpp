@@ -5,7 +5,7 @@
 #include <stdlib.h>
 #include <string.h>
 
-static const wchar_t PROGRAM_VERSION[] = L"2.2";
+static const wchar_t PROGRAM_VERSION[] = TAVRO_VERSION_WIDE;
 static const wchar_t DEFAULT_NAME[] = L"Lucida Console";
 static const wchar_t DEFAULT_APP[] = L"cmd.exe";
 static const wchar_t DEFAULT_WORD_DELIMS[] = L">|<,;!()&[]";
@@ -19,7 +19,7 @@ enum {
 };
 static const char UTF8_MARK[] = "\xEF\xBB\xBF";
 
-wchar_t Version[VERSION_MAX + 1] = L"2.2";
+wchar_t Version[VERSION_MAX + 1] = TAVRO_VERSION_WIDE;
 int Uses = 0, Top = 0, Height = 850, Left = 400, Width = 1000, CodePage = 0;
 wchar_t Name[FONT_NAME_MAX + 1] = L"Lucida Console";
 int Size = -16, Weight = 400;

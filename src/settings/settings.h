@@ -3,6 +3,7 @@
 #pragma once
 #include <windows.h>
 
+#include "app/version.h"            // Version is written as the program's
 #include "settings/settings_text.h"   // capacities: SETTINGS_LINE_MAX, CMD_LIST_BUFFER, MACRO_MAX, ...
 
 // [Window]

@@ -31,6 +31,18 @@ std::vector<std::wstring> lines_of(const std::wstring& text) {
     return lines;
 }
 
+// One file's text from the values of the keys given, the others 0 or empty.
+std::wstring file_text(SettingFile file, std::vector<std::pair<SettingKey, SettingValue>> given,
+                       const MacroStore* macros) {
+    std::vector<SettingValue> values(KEY_COUNT);
+    for (auto& key : given) values[key.first] = key.second;
+    static wchar_t buffer[SETTINGS_TEXT_MAX];
+    TextBuilder text;
+    text_builder_start(&text, buffer, SETTINGS_TEXT_MAX);
+    build_file_text(&text, file, values.data(), macros);
+    return buffer;
+}
+
 std::wstring normalised(const std::wstring& value) {
     wchar_t buffer[CMD_LIST_BUFFER];
     normalise_command_list(buffer, value.c_str());
@@ -41,19 +53,19 @@ std::wstring normalised(const std::wstring& value) {
 }  // namespace
 
 TEST(SettingsKeys, FirstLetterWithinSectionCaseSensitive) {
-    EXPECT_EQ(KEY_HEIGHT, find_setting_key(L'W', L'H'));
-    EXPECT_EQ(KEY_WIDTH, find_setting_key(L'W', L'W'));
-    EXPECT_EQ(KEY_CODE_PAGE, find_setting_key(L'W', L'C'));
-    EXPECT_EQ(KEY_WEIGHT, find_setting_key(L'F', L'W'));
-    EXPECT_EQ(KEY_COLOR_TEXT, find_setting_key(L'F', L'C'));
-    EXPECT_EQ(KEY_HIGHLIGHT_ERRS, find_setting_key(L'F', L'H'));
-    EXPECT_EQ(KEY_HIGHER_PROIRITY, find_setting_key(L'M', L'H'));
-    EXPECT_EQ(KEY_CMD_SHOW, find_setting_key(L'M', L'C'));
-    EXPECT_EQ(KEY_CMD_AND_QUIT, find_setting_key(L'C', L'C'));
-    EXPECT_EQ(KEY_NO_CMD, find_setting_key(L'C', L'N'));
-    EXPECT_EQ(KEY_RUN, find_setting_key(L'N', L'R'));
-    EXPECT_EQ(KEY_MACRO, find_setting_key(L'M', L'0'));
-    EXPECT_EQ(KEY_MACRO, find_setting_key(L'M', L'9'));
+    EXPECT_EQ(KEY_Height, find_setting_key(L'W', L'H'));
+    EXPECT_EQ(KEY_Width, find_setting_key(L'W', L'W'));
+    EXPECT_EQ(KEY_CodePage, find_setting_key(L'W', L'C'));
+    EXPECT_EQ(KEY_Weight, find_setting_key(L'F', L'W'));
+    EXPECT_EQ(KEY_ColorText, find_setting_key(L'F', L'C'));
+    EXPECT_EQ(KEY_HighlightErrs, find_setting_key(L'F', L'H'));
+    EXPECT_EQ(KEY_HigherProirity, find_setting_key(L'M', L'H'));
+    EXPECT_EQ(KEY_CmdShow, find_setting_key(L'M', L'C'));
+    EXPECT_EQ(KEY_CmdAndQuit, find_setting_key(L'C', L'C'));
+    EXPECT_EQ(KEY_NoCmd, find_setting_key(L'C', L'N'));
+    EXPECT_EQ(KEY_Run, find_setting_key(L'N', L'R'));
+    EXPECT_EQ(KEY_Macro, find_setting_key(L'M', L'0'));
+    EXPECT_EQ(KEY_Macro, find_setting_key(L'M', L'9'));
     // Lower case, the never-read PIDlastCMD, other sections and text before any header.
     EXPECT_EQ(KEY_NONE, find_setting_key(L'F', L'c'));
     EXPECT_EQ(KEY_NONE, find_setting_key(L'M', L'P'));
@@ -85,30 +97,30 @@ TEST(SettingsParse, SectionsKeysAndValues) {
                                     L"colortext=5\nColour=7\n[Misc]\nPIDlastCMD=123\nLogging= 1\n[X]\nApp=no\n"
                                     L"[Window]\nUses=4=5\nCodePage=");
     ASSERT_EQ(6u, r.size());
-    EXPECT_EQ(KEY_TOP, r[0].key);                 // the Top before any header is not seen
+    EXPECT_EQ(KEY_Top, r[0].key);                 // the Top before any header is not seen
     EXPECT_EQ(L"5\n", r[0].value);
-    EXPECT_EQ(KEY_HEIGHT, r[1].key);              // an empty value still has its line feed
+    EXPECT_EQ(KEY_Height, r[1].key);              // an empty value still has its line feed
     EXPECT_EQ(L"\n", r[1].value);
-    EXPECT_EQ(KEY_BACKGROUND, r[2].key);          // "[Misc]" right after "[Fonts]" was a key line
+    EXPECT_EQ(KEY_Background, r[2].key);          // "[Misc]" right after "[Fonts]" was a key line
     EXPECT_EQ(L"3\n", r[2].value);
-    EXPECT_EQ(KEY_COLOR_TEXT, r[3].key);          // "Colour" matches by its first letter
+    EXPECT_EQ(KEY_ColorText, r[3].key);           // "Colour" matches by its first letter
     EXPECT_EQ(L"7\n", r[3].value);
-    EXPECT_EQ(KEY_LOGGING, r[4].key);
+    EXPECT_EQ(KEY_Logging, r[4].key);
     EXPECT_EQ(L" 1\n", r[4].value);
-    EXPECT_EQ(KEY_USES, r[5].key);                // value after the first "="; the final "CodePage=" is dropped
+    EXPECT_EQ(KEY_Uses, r[5].key);                // value after the first "="; the final "CodePage=" is dropped
     EXPECT_EQ(L"4=5\n", r[5].value);
 
     // A header as the last line ends the file; a header followed by a header followed by a key.
     EXPECT_TRUE(parse(L"[Window]").empty());
     r = parse(L"[Window]\n[Fonts]\nTop=1\n");
     ASSERT_EQ(1u, r.size());
-    EXPECT_EQ(KEY_TOP, r[0].key);
+    EXPECT_EQ(KEY_Top, r[0].key);
 
     // The continuation of an overlong line is a key line of its own.
     r = parse(L"[Window]\nUses=" + std::wstring(SETTINGS_LINE_MAX - 5, L'1') + L"Top=7\n");
     ASSERT_EQ(2u, r.size());
-    EXPECT_EQ(KEY_USES, r[0].key);
-    EXPECT_EQ(KEY_TOP, r[1].key);
+    EXPECT_EQ(KEY_Uses, r[0].key);
+    EXPECT_EQ(KEY_Top, r[1].key);
     EXPECT_EQ(L"7\n", r[1].value);
 }
 
@@ -245,7 +257,7 @@ TEST(SettingsMacros, StoreFromDialog) {
     macro_store_free(&store);
 }
 
-TEST(SettingsWriting, BuilderAndCommandFileText) {
+TEST(SettingsWriting, BuilderAndFileTexts) {
     wchar_t buffer[SETTINGS_TEXT_MAX];
     TextBuilder text;
     text_builder_start(&text, buffer, SETTINGS_TEXT_MAX);
@@ -257,24 +269,18 @@ TEST(SettingsWriting, BuilderAndCommandFileText) {
     EXPECT_STREQ(L"Size=-16\nSerial=-2147483648\nZero=0\nName=Lucida Console\n", buffer);
 
     MacroStore macros = {};
-    text_builder_start(&text, buffer, SETTINGS_TEXT_MAX);
-    build_command_file_text(&text, L"ls,dir,", L"", L"vi,", &macros, L"", L"");
-    EXPECT_STREQ(L"[Cmd Commands]\nCmdAndQuit=ls,dir,\nKeepCmd=\nNoCmd=vi,\n", buffer);
-
+    EXPECT_EQ(L"[Cmd Commands]\nCmdAndQuit=ls,dir,\nKeepCmd=\nNoCmd=vi,\n",
+              file_text(IN_COMMAND_FILE, {{KEY_CmdAndQuit, {0, L"ls,dir,"}}, {KEY_NoCmd, {0, L"vi,"}}}, &macros));
     macro_store_add_line(&macros, L"0Macro=ll\tdir /w\n");
     macro_store_add_line(&macros, L"3Macro=nothing\n");
     macro_store_add_line(&macros, L"7Macro=cls2\tcls\n");
-    text_builder_start(&text, buffer, SETTINGS_TEXT_MAX);
-    build_command_file_text(&text, L"", L"", L"", &macros, L"", L"C:\\bin\\fix.exe");
-    EXPECT_STREQ(L"[Cmd Commands]\nCmdAndQuit=\nKeepCmd=\nNoCmd=\n\n[Macros]\n0Macro=ll\tdir /w\n1Macro=cls2\tcls\n"
-                 L"\n[NoPath]\nRun=C:\\bin\\fix.exe\n",
-                 buffer);
-
+    EXPECT_EQ(L"[Cmd Commands]\nCmdAndQuit=\nKeepCmd=\nNoCmd=\n\n[Macros]\n0Macro=ll\tdir /w\n1Macro=cls2\tcls\n"
+              L"\n[NoPath]\nRun=C:\\bin\\fix.exe\n",
+              file_text(IN_COMMAND_FILE, {{KEY_Run, {0, L"C:\\bin\\fix.exe"}}}, &macros));
     // An empty pool still writes its header; AddPath alone.
     macro_store_clear(&macros);
-    text_builder_start(&text, buffer, SETTINGS_TEXT_MAX);
-    build_command_file_text(&text, L"", L"", L"", &macros, L"C:\\tools", L"");
-    EXPECT_STREQ(L"[Cmd Commands]\nCmdAndQuit=\nKeepCmd=\nNoCmd=\n\n[Macros]\n\n[NoPath]\nAddPath=C:\\tools\n", buffer);
+    EXPECT_EQ(L"[Cmd Commands]\nCmdAndQuit=\nKeepCmd=\nNoCmd=\n\n[Macros]\n\n[NoPath]\nAddPath=C:\\tools\n",
+              file_text(IN_COMMAND_FILE, {{KEY_AddPath, {0, L"C:\\tools"}}}, &macros));
     macro_store_free(&macros);
 
     // What doesn't fit marks the text as unusable instead of cutting it.

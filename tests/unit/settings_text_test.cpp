@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <limits.h>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -53,25 +54,15 @@ std::wstring normalised(const std::wstring& value) {
 }  // namespace
 
 TEST(SettingsKeys, FirstLetterWithinSectionCaseSensitive) {
-    EXPECT_EQ(KEY_Height, find_setting_key(L'W', L'H'));
-    EXPECT_EQ(KEY_Width, find_setting_key(L'W', L'W'));
-    EXPECT_EQ(KEY_CodePage, find_setting_key(L'W', L'C'));
-    EXPECT_EQ(KEY_Weight, find_setting_key(L'F', L'W'));
-    EXPECT_EQ(KEY_ColorText, find_setting_key(L'F', L'C'));
-    EXPECT_EQ(KEY_HighlightErrs, find_setting_key(L'F', L'H'));
-    EXPECT_EQ(KEY_HigherProirity, find_setting_key(L'M', L'H'));
-    EXPECT_EQ(KEY_CmdShow, find_setting_key(L'M', L'C'));
-    EXPECT_EQ(KEY_CmdAndQuit, find_setting_key(L'C', L'C'));
-    EXPECT_EQ(KEY_NoCmd, find_setting_key(L'C', L'N'));
-    EXPECT_EQ(KEY_Run, find_setting_key(L'N', L'R'));
-    EXPECT_EQ(KEY_Macro, find_setting_key(L'M', L'0'));
-    EXPECT_EQ(KEY_Macro, find_setting_key(L'M', L'9'));
-    // Lower case, the never-read PIDlastCMD, other sections and text before any header.
-    EXPECT_EQ(KEY_NONE, find_setting_key(L'F', L'c'));
-    EXPECT_EQ(KEY_NONE, find_setting_key(L'M', L'P'));
-    EXPECT_EQ(KEY_NONE, find_setting_key(L'W', L'0'));
-    EXPECT_EQ(KEY_NONE, find_setting_key(L'X', L'A'));
-    EXPECT_EQ(KEY_NONE, find_setting_key(0, L'T'));
+    // The last: lower case, the never-read PIDlastCMD, other sections and text before any header.
+    const std::vector<std::tuple<wchar_t, wchar_t, SettingKey>> cases = {
+        {L'W', L'H', KEY_Height}, {L'W', L'W', KEY_Width}, {L'W', L'C', KEY_CodePage}, {L'F', L'W', KEY_Weight},
+        {L'F', L'C', KEY_ColorText}, {L'F', L'H', KEY_HighlightErrs}, {L'M', L'H', KEY_HigherProirity},
+        {L'M', L'C', KEY_CmdShow}, {L'C', L'C', KEY_CmdAndQuit}, {L'C', L'N', KEY_NoCmd}, {L'N', L'R', KEY_Run},
+        {L'M', L'0', KEY_Macro}, {L'M', L'9', KEY_Macro}, {L'F', L'c', KEY_NONE}, {L'M', L'P', KEY_NONE},
+        {L'W', L'0', KEY_NONE}, {L'X', L'A', KEY_NONE}, {0, L'T', KEY_NONE}};
+    for (auto& c : cases)
+        EXPECT_EQ(std::get<2>(c), find_setting_key(std::get<0>(c), std::get<1>(c))) << std::get<0>(c) << std::get<1>(c);
 }
 
 TEST(SettingsLines, LineEndsAndLongLines) {
@@ -140,6 +131,14 @@ TEST(SettingsValues, Numbers) {
     EXPECT_EQ(INT_MIN, parse_setting_number(L"-99999999999"));
     EXPECT_EQ(INT_MIN, parse_setting_number(L"-2147483648"));
     EXPECT_EQ(-1, parse_setting_number(L"-1"));
+    // Sizes, edges and the tab width end up in products and sums: held to what a screen can use.
+    EXPECT_EQ(-WINDOW_EXTENT_MAX, bounded_setting_number(KEY_Top, INT_MIN));
+    EXPECT_EQ(WINDOW_EXTENT_MAX, bounded_setting_number(KEY_Left, 999999999));
+    EXPECT_EQ(WINDOW_EXTENT_MAX, bounded_setting_number(KEY_Height, INT_MAX));
+    EXPECT_EQ(0, bounded_setting_number(KEY_Width, -5));
+    EXPECT_EQ(-FONT_SIZE_MAX, bounded_setting_number(KEY_Size, -2000000000));
+    EXPECT_EQ(INT_MIN, bounded_setting_number(KEY_Uses, INT_MIN));   // the others as they are
+    EXPECT_EQ(TAB_WIDTH_MAX, bounded_tab_width(600000000));
     EXPECT_EQ(0, bounded_tab_width(0));   // 0 stays; a negative width becomes the default
     EXPECT_EQ(TAB_WIDTH_DEFAULT, bounded_tab_width(-3));
 }
@@ -257,18 +256,17 @@ TEST(SettingsMacros, StoreFromDialog) {
     macro_store_free(&store);
 }
 
-TEST(SettingsWriting, BuilderAndFileTexts) {
-    wchar_t buffer[SETTINGS_TEXT_MAX];
-    TextBuilder text;
-    text_builder_start(&text, buffer, SETTINGS_TEXT_MAX);
-    builder_key_number(&text, L"Size", -16);
-    builder_key_number(&text, L"Serial", INT_MIN);
-    builder_key_number(&text, L"Zero", 0);
-    builder_key_text(&text, L"Name", L"Lucida Console");
-    EXPECT_FALSE(text.overflow);
-    EXPECT_STREQ(L"Size=-16\nSerial=-2147483648\nZero=0\nName=Lucida Console\n", buffer);
-
+TEST(SettingsWriting, FileTextsAndTheBuilder) {
+    // The settings file: its three sections, numbers as they are, HigherProirity only when it is set.
     MacroStore macros = {};
+    std::wstring settings = file_text(IN_SETTINGS_FILE, {{KEY_Uses, {INT_MIN, NULL}}, {KEY_App, {0, L"cmd"}}}, &macros);
+    EXPECT_EQ(0u, settings.find(L"[Window]\nVersion=\nUses=-2147483648\nTop=0\n"));
+    EXPECT_NE(std::wstring::npos, settings.find(L"\nCodePage=0\n\n[Fonts]\nName=\n"));
+    EXPECT_NE(std::wstring::npos, settings.find(L"\nTabWidth=0\n\n[Misc]\nApp=cmd\nMenuShow=0\n"));
+    EXPECT_EQ(L"\nLogging=0\nFileLog=\n", settings.substr(settings.rfind(L"\nLogging=")));
+    settings = file_text(IN_SETTINGS_FILE, {{KEY_HigherProirity, {-16, NULL}}}, &macros);
+    EXPECT_EQ(L"\nFileLog=\nHigherProirity=-16\n", settings.substr(settings.rfind(L"\nFileLog=")));
+
     EXPECT_EQ(L"[Cmd Commands]\nCmdAndQuit=ls,dir,\nKeepCmd=\nNoCmd=vi,\n",
               file_text(IN_COMMAND_FILE, {{KEY_CmdAndQuit, {0, L"ls,dir,"}}, {KEY_NoCmd, {0, L"vi,"}}}, &macros));
     macro_store_add_line(&macros, L"0Macro=ll\tdir /w\n");
@@ -285,6 +283,7 @@ TEST(SettingsWriting, BuilderAndFileTexts) {
 
     // What doesn't fit marks the text as unusable instead of cutting it.
     wchar_t small[8];
+    TextBuilder text;
     text_builder_start(&text, small, 8);
     builder_append(&text, L"1234567");
     EXPECT_FALSE(text.overflow);

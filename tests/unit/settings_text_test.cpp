@@ -1,6 +1,7 @@
 // Line, key and value rules of the settings files, on text in memory.
 #include "settings/settings_text.h"
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <limits.h>
 #include <string>
 #include <tuple>
@@ -23,9 +24,9 @@ std::vector<Received> parse(const std::wstring& text) {
     return received;
 }
 
-std::vector<std::wstring> lines_of(const std::wstring& text) {
+std::vector<std::wstring> lines_of(const std::wstring& text, size_t length = std::wstring::npos) {
     LineReader reader;
-    line_reader_start(&reader, text.c_str(), text.size());
+    line_reader_start(&reader, text.c_str(), std::min(length, text.size()));
     wchar_t line[SETTINGS_LINE_MAX + 1];
     std::vector<std::wstring> lines;
     while (next_settings_line(&reader, line)) lines.push_back(line);
@@ -70,6 +71,7 @@ TEST(SettingsLines, LineEndsAndLongLines) {
     // A CR that is not part of CR LF stays in the line.
     EXPECT_EQ((std::vector<std::wstring>{L"a\rb\n", L"\r"}), lines_of(L"a\rb\r\n\r"));
     EXPECT_TRUE(lines_of(L"").empty());
+    EXPECT_EQ((std::vector<std::wstring>{L"a=1"}), lines_of(L"a=1\nb", 3));   // nothing past the length
 
     std::wstring fits(SETTINGS_LINE_MAX - 1, L'x');
     EXPECT_EQ((std::vector<std::wstring>{fits + L"\n"}), lines_of(fits + L"\r\n"));
@@ -282,9 +284,10 @@ TEST(SettingsWriting, FileTextsAndTheBuilder) {
     macro_store_free(&macros);
 
     // What doesn't fit marks the text as unusable instead of cutting it.
-    wchar_t small[8];
+    wchar_t small[8] = L"stale";
     TextBuilder text;
     text_builder_start(&text, small, 8);
+    EXPECT_STREQ(L"", small);
     builder_append(&text, L"1234567");
     EXPECT_FALSE(text.overflow);
     builder_append(&text, L"8");

@@ -208,6 +208,7 @@ TEST(SettingsMacros, StoreFromLines) {
 
     for (int i = 3; i < MACRO_MAX; i++) EXPECT_TRUE(macro_store_add_line(&store, L"1Macro=m\tx\n"));
     EXPECT_FALSE(macro_store_add_line(&store, L"16Macro=seventeen\tx\n"));
+    EXPECT_FALSE(macro_store_add(&store, L"seventeen", L"x"));   // nor from the dialog
     EXPECT_EQ(MACRO_MAX, store.count);
 
     macro_store_clear(&store);

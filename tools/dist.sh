@@ -8,8 +8,9 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/tools/build.sh" x86_64 "$TAVRO_BUILD"
 "$root/tools/build.sh" i686 "$TAVRO_BUILD/i686"
 
-version=$(sed -n 's/.*VALUE "ProductVersion", "\([^"]*\)".*/\1/p' "$root/res/tavro.rc" | head -n 1)
-[ -n "$version" ] || { echo "dist: no ProductVersion in res/tavro.rc" >&2; exit 1; }
+version_part() { sed -n "s/^#define TAVRO_VERSION_$1 \([0-9]*\)$/\1/p" "$root/src/app/version.h"; }
+version="$(version_part MAJOR).$(version_part MINOR)"
+[[ $version =~ ^[0-9]+\.[0-9]+$ ]] || { echo "dist: no version in src/app/version.h" >&2; exit 1; }
 name="tavro-$version-windows"
 out="$TAVRO_BUILD/dist"
 stage="$out/$name"

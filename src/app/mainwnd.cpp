@@ -185,7 +185,7 @@ static void about() {
     wchar_t text[600];
     _snwprintf(text, 599,
                L"Tavro Version %s - Built %s\n\nBetter Command Shell (CMD) with support for ^C and ^V.\n\n%s",
-               L"2.2", built_wide, ABOUT_CLOSING);
+               TAVRO_VERSION_WIDE, built_wide, ABOUT_CLOSING);
     text[599] = 0;
     message_box_with_program_icon(Main, text, L"About Tavro", MB_OK);
 }

@@ -5,12 +5,6 @@
 #include <stdlib.h>
 #include <string.h>
 
-static const wchar_t PROGRAM_VERSION[] = L"2.2";
-static const wchar_t DEFAULT_NAME[] = L"Lucida Console";
-static const wchar_t DEFAULT_APP[] = L"cmd.exe";
-static const wchar_t DEFAULT_WORD_DELIMS[] = L">|<,;!()&[]";
-static const wchar_t DEFAULT_TRUNC_DATE[] = L"00/00/00";
-
 enum {
     READ_LIMIT_BYTES = 16 << 20,   // a settings file is a few kilobytes; anything past this is garbage
     INITIAL_SLAVE_CODE_PAGE = 1252,
@@ -19,22 +13,8 @@ enum {
 };
 static const char UTF8_MARK[] = "\xEF\xBB\xBF";
 
-wchar_t Version[VERSION_MAX + 1] = L"2.2";
-int Uses = 0, Top = 0, Height = 850, Left = 400, Width = 1000, CodePage = 0;
-wchar_t Name[FONT_NAME_MAX + 1] = L"Lucida Console";
-int Size = -16, Weight = 400;
-COLORREF Background, ColorText, DoItText = 65280, ErrorText = 255;
-int HighlightErrs = 0, TabWidth = 8;
-wchar_t App[APP_MAX + 1] = L"cmd.exe";
-int MenuShow = 1, CmdShow = 0, PIDlastCMD = 0, VolSerialNbr = 0;
-wchar_t WordDelims[WORD_DELIMS_MAX + 1] = L">|<,;!()&[]";
-int BeepsMax = 5, ErrorLog = 0, OldErrorLog = 1;
-wchar_t TruncDateErr[TRUNC_DATE_LEN + 1] = L"00/00/00";
-int Logging = 0;
-wchar_t FileLog[PATH_VALUE_MAX + 1];
-int HigherProirity = 0;
-wchar_t CmdAndQuit[CMD_LIST_BUFFER] = L",", KeepCmd[CMD_LIST_BUFFER] = L",", NoCmd[CMD_LIST_BUFFER] = L",";
-wchar_t AddPath[PATH_VALUE_MAX + 1], Run[PATH_VALUE_MAX + 1];
+#define DEFINE_SETTING(section, name, form, def, low, high, written) SETTING_VARIABLE_##form(, name, high)
+SETTINGS_KEYS(DEFINE_SETTING)
 bool first_run, save_enabled;
 int slave_code_page = INITIAL_SLAVE_CODE_PAGE;
 wchar_t settings_file_name[MAX_PATH + 32] = L"tavro.ini";
@@ -42,42 +22,21 @@ wchar_t command_file_name[MAX_PATH + 32] = L"tavro.ing";
 
 static MacroStore macros;
 
+// How a key of each form takes its default.
+#define DEFAULT_NUMBER(name, def, high) name = def;
+#define DEFAULT_COLOUR DEFAULT_NUMBER
+#define DEFAULT_TEXT(name, def, high) copy_text_value(name, high, def);
+#define DEFAULT_LIST(name, def, high) set_command_list(name, def);
+#define DEFAULT_MACRO(name, def, high)
+
 void set_settings_defaults(COLORREF window_text, COLORREF window_background) {
-    copy_text_value(Version, VERSION_MAX, PROGRAM_VERSION);
-    Uses = 0;
-    Top = 0;
-    Height = 850;
-    Left = 400;
-    Width = 1000;
-    CodePage = 0;
-    copy_text_value(Name, FONT_NAME_MAX, DEFAULT_NAME);
-    Size = -16;
-    Weight = 400;
-    Background = window_background;
-    ColorText = window_text;
-    DoItText = 65280;
-    ErrorText = 255;
-    HighlightErrs = 0;
-    TabWidth = 8;
-    copy_text_value(App, APP_MAX, DEFAULT_APP);
-    MenuShow = 1;
-    CmdShow = 0;
-    PIDlastCMD = 0;
-    VolSerialNbr = 0;
-    copy_text_value(WordDelims, WORD_DELIMS_MAX, DEFAULT_WORD_DELIMS);
-    BeepsMax = 5;
-    ErrorLog = 0;
-    OldErrorLog = 1;
-    copy_text_value(TruncDateErr, TRUNC_DATE_LEN, DEFAULT_TRUNC_DATE);
-    Logging = 0;
-    HigherProirity = 0;
-    set_command_list(CmdAndQuit, L"");
-    set_command_list(KeepCmd, L"");
-    set_command_list(NoCmd, L"");
-    AddPath[0] = 0;
-    Run[0] = 0;
+#define SET_DEFAULT(section, name, form, def, low, high, written) DEFAULT_##form(name, def, high)
+    SETTINGS_KEYS(SET_DEFAULT)
     slave_code_page = INITIAL_SLAVE_CODE_PAGE;
 }
+
+// The defaults hold from the start; start-up sets them again with the system's colours.
+static const bool defaults_from_the_start = (set_settings_defaults(0, 0), true);
 
 void derive_slave_code_page() {
     if (CodePage == 0)
@@ -119,84 +78,23 @@ bool add_macro(const wchar_t* name, const wchar_t* expansion) { return macro_sto
 
 // ---- reading ----
 
-static int* number_setting(SettingKey key) {
-    switch (key) {
-    case KEY_USES: return &Uses;
-    case KEY_TOP: return &Top;
-    case KEY_HEIGHT: return &Height;
-    case KEY_LEFT: return &Left;
-    case KEY_WIDTH: return &Width;
-    case KEY_CODE_PAGE: return &CodePage;
-    case KEY_SIZE: return &Size;
-    case KEY_WEIGHT: return &Weight;
-    case KEY_HIGHLIGHT_ERRS: return &HighlightErrs;
-    case KEY_TAB_WIDTH: return &TabWidth;
-    case KEY_MENU_SHOW: return &MenuShow;
-    case KEY_CMD_SHOW: return &CmdShow;
-    case KEY_VOL_SERIAL_NBR: return &VolSerialNbr;
-    case KEY_BEEPS_MAX: return &BeepsMax;
-    case KEY_ERROR_LOG: return &ErrorLog;
-    case KEY_OLD_ERROR_LOG: return &OldErrorLog;
-    case KEY_LOGGING: return &Logging;
-    case KEY_HIGHER_PROIRITY: return &HigherProirity;
-    default: return NULL;
-    }
-}
-
-static COLORREF* colour_setting(SettingKey key) {
-    switch (key) {
-    case KEY_BACKGROUND: return &Background;
-    case KEY_COLOR_TEXT: return &ColorText;
-    case KEY_DO_IT_TEXT: return &DoItText;
-    case KEY_ERROR_TEXT: return &ErrorText;
-    default: return NULL;
-    }
-}
-
-static wchar_t* text_setting(SettingKey key) {
-    switch (key) {
-    case KEY_VERSION: return Version;
-    case KEY_NAME: return Name;
-    case KEY_APP: return App;
-    case KEY_WORD_DELIMS: return WordDelims;
-    case KEY_TRUNC_DATE_ERR: return TruncDateErr;
-    case KEY_FILE_LOG: return FileLog;
-    case KEY_ADD_PATH: return AddPath;
-    case KEY_RUN: return Run;
-    default: return NULL;
-    }
-}
-
-static wchar_t* list_setting(SettingKey key) {
-    switch (key) {
-    case KEY_CMD_AND_QUIT: return CmdAndQuit;
-    case KEY_KEEP_CMD: return KeepCmd;
-    case KEY_NO_CMD: return NoCmd;
-    default: return NULL;
-    }
-}
+// How a key of each form takes the value of a line read (line and value are apply_setting's).
+#define READ_NUMBER(name, high) name = bounded_setting_number(KEY_##name, parse_setting_number(value));
+#define READ_COLOUR READ_NUMBER
+#define READ_TEXT(name, high) copy_text_value(name, high, value);
+#define READ_LIST(name, high) set_command_list(name, value);
+#define READ_MACRO(name, high) add_macro_line(line);
 
 static void apply_setting(void*, SettingKey key, const wchar_t* line, const wchar_t* value) {
-    switch (setting_form(key)) {
-    case FORM_NUMBER: {
-        int number = bounded_setting_number(key, parse_setting_number(value));
-        if (key == KEY_CODE_PAGE && !code_page_usable(number)) number = 0;   // the default: ANSI
-        if (int* target = number_setting(key)) *target = number;
-        if (COLORREF* colour = colour_setting(key)) *colour = (COLORREF)number;
-        if (key == KEY_CODE_PAGE) derive_slave_code_page();
-        break;
+    switch (key) {
+#define READ_SETTING(section, name, form, def, low, high, written) \
+    case KEY_##name: READ_##form(name, high) break;
+        SETTINGS_KEYS(READ_SETTING)
+    default: break;
     }
-    case FORM_TEXT:
-        if (wchar_t* target = text_setting(key)) copy_text_value(target, setting_text_limit(key), value);
-        break;
-    case FORM_LIST:
-        if (wchar_t* target = list_setting(key)) set_command_list(target, value);
-        break;
-    case FORM_MACRO:
-        add_macro_line(line);
-        break;
-    case FORM_NONE:
-        break;
+    if (key == KEY_CodePage) {
+        if (!code_page_usable(CodePage)) CodePage = 0;   // the default: ANSI
+        derive_slave_code_page();
     }
 }
 
@@ -373,57 +271,29 @@ static void take_window_rectangle() {
     Width = rect.right - rect.left;
 }
 
+// What the writer takes of a key of each form.
+#define VALUE_NUMBER(name, def, written) {name, NULL}
+#define VALUE_COLOUR(name, def, written) {(int)name, NULL}   // "%d" of the 32 bits, read back through an int
+#define VALUE_TEXT(name, def, written) {0, written == WRITTEN_AS_DEFAULT ? def : name}
+#define VALUE_LIST(name, def, written) {0, command_list_text(name)}
+#define VALUE_MACRO(name, def, written) {0, NULL}
+
 static wchar_t file_text[SETTINGS_TEXT_MAX];
 
-void write_settings() {
-    if (!save_enabled) return;
-    ReplacingFile file;
-    if (!begin_replacing(&file, settings_file_name)) return;
-    take_window_rectangle();
+static void write_file(const wchar_t* name, SettingFile file) {
+    ReplacingFile replacing;
+    if (!begin_replacing(&replacing, name)) return;
+    if (file == IN_SETTINGS_FILE) take_window_rectangle();
+#define SETTING_VALUE(section, name, form, def, low, high, written) VALUE_##form(name, def, WRITTEN_##written),
+    const SettingValue values[KEY_COUNT] = {{0, NULL}, SETTINGS_KEYS(SETTING_VALUE)};
     TextBuilder text;
     text_builder_start(&text, file_text, SETTINGS_TEXT_MAX);
-    builder_append(&text, L"[Window]\n");
-    builder_key_text(&text, L"Version", PROGRAM_VERSION);
-    builder_key_number(&text, L"Uses", Uses);
-    builder_key_number(&text, L"Top", Top);
-    builder_key_number(&text, L"Height", Height);
-    builder_key_number(&text, L"Left", Left);
-    builder_key_number(&text, L"Width", Width);
-    builder_key_number(&text, L"CodePage", CodePage);
-    builder_append(&text, L"\n[Fonts]\n");
-    builder_key_text(&text, L"Name", Name);
-    builder_key_number(&text, L"Size", Size);
-    builder_key_number(&text, L"Weight", Weight);
-    // Colours go out as "%d" of the 32-bit value, and read back through the same int.
-    builder_key_number(&text, L"Background", (int)Background);
-    builder_key_number(&text, L"ColorText", (int)ColorText);
-    builder_key_number(&text, L"DoItText", (int)DoItText);
-    builder_key_number(&text, L"ErrorText", (int)ErrorText);
-    builder_key_number(&text, L"HighlightErrs", HighlightErrs);
-    builder_key_number(&text, L"TabWidth", TabWidth);
-    builder_append(&text, L"\n[Misc]\n");
-    builder_key_text(&text, L"App", App);
-    builder_key_number(&text, L"MenuShow", MenuShow);
-    builder_key_number(&text, L"CmdShow", CmdShow);
-    builder_key_number(&text, L"PIDlastCMD", PIDlastCMD);
-    builder_key_number(&text, L"VolSerialNbr", VolSerialNbr);
-    builder_key_text(&text, L"WordDelims", WordDelims);
-    builder_key_number(&text, L"BeepsMax", BeepsMax);
-    builder_key_number(&text, L"ErrorLog", ErrorLog);
-    builder_key_number(&text, L"OldErrorLog", OldErrorLog);
-    builder_key_text(&text, L"TruncDateErr", TruncDateErr);
-    builder_key_number(&text, L"Logging", Logging);
-    builder_key_text(&text, L"FileLog", FileLog);
-    if (HigherProirity) builder_key_number(&text, L"HigherProirity", HigherProirity);
-    finish_replacing(&file, settings_file_name, &text);
+    build_file_text(&text, file, values, &macros);
+    finish_replacing(&replacing, name, &text);
 }
 
-void write_command_file() {
-    ReplacingFile file;
-    if (!begin_replacing(&file, command_file_name)) return;
-    TextBuilder text;
-    text_builder_start(&text, file_text, SETTINGS_TEXT_MAX);
-    build_command_file_text(&text, command_list_text(CmdAndQuit), command_list_text(KeepCmd),
-                            command_list_text(NoCmd), &macros, AddPath, Run);
-    finish_replacing(&file, command_file_name, &text);
+void write_settings() {
+    if (save_enabled) write_file(settings_file_name, IN_SETTINGS_FILE);
 }
+
+void write_command_file() { write_file(command_file_name, IN_COMMAND_FILE); }

@@ -3,29 +3,18 @@
 #pragma once
 #include <windows.h>
 
-#include "settings/settings_text.h"   // capacities: SETTINGS_LINE_MAX, CMD_LIST_BUFFER, MACRO_MAX, ...
+#include "settings/settings_text.h"   // the key table, capacities: SETTINGS_LINE_MAX, CMD_LIST_BUFFER, ...
 
-// [Window]
-extern wchar_t Version[VERSION_MAX + 1];
-extern int Uses, Top, Height, Left, Width, CodePage;
-// [Fonts]
-extern wchar_t Name[FONT_NAME_MAX + 1];
-extern int Size, Weight;
-extern COLORREF Background, ColorText, DoItText, ErrorText;
-extern int HighlightErrs, TabWidth;
-// [Misc]
-extern wchar_t App[APP_MAX + 1];
-extern int MenuShow, CmdShow, PIDlastCMD, VolSerialNbr;
-extern wchar_t WordDelims[WORD_DELIMS_MAX + 1];
-extern int BeepsMax, ErrorLog, OldErrorLog;
-extern wchar_t TruncDateErr[TRUNC_DATE_LEN + 1];
-extern int Logging;
-extern wchar_t FileLog[PATH_VALUE_MAX + 1];
-extern int HigherProirity;
-// [Cmd Commands]: each buffer starts with a fixed "," that is not part of the value.
-extern wchar_t CmdAndQuit[CMD_LIST_BUFFER], KeepCmd[CMD_LIST_BUFFER], NoCmd[CMD_LIST_BUFFER];
-// [NoPath]
-extern wchar_t AddPath[PATH_VALUE_MAX + 1], Run[PATH_VALUE_MAX + 1];
+// The variable of each key of the table (settings_keys.h), by its form. A command list's buffer
+// starts with a fixed "," that is not part of the value; the macro store is behind the functions below.
+#define SETTING_VARIABLE_NUMBER(storage, name, high) storage int name;
+#define SETTING_VARIABLE_COLOUR(storage, name, high) storage COLORREF name;
+#define SETTING_VARIABLE_TEXT(storage, name, high) storage wchar_t name[(high) + 1];
+#define SETTING_VARIABLE_LIST(storage, name, high) storage wchar_t name[CMD_LIST_BUFFER];
+#define SETTING_VARIABLE_MACRO(storage, name, high)
+#define DECLARE_SETTING(section, name, form, def, low, high, written) SETTING_VARIABLE_##form(extern, name, high)
+SETTINGS_KEYS(DECLARE_SETTING)
+#undef DECLARE_SETTING
 
 extern bool first_run;        // no settings file at start
 extern bool save_enabled;     // write_settings writes nothing while off
@@ -35,8 +24,8 @@ extern int slave_code_page;   // the number told to CHCP; 1252 until the setting
 extern wchar_t settings_file_name[MAX_PATH + 32];
 extern wchar_t command_file_name[MAX_PATH + 32];
 
-// Every key back to its default, the two colours from the system (FileLog excepted: start-up
-// sets it from the base path), and the slave code page back to 1252.
+// Every key back to its default, the two colours from the system, and the slave code page back
+// to 1252. FileLog's default, from the base path, is start-up's to set afterwards.
 void set_settings_defaults(COLORREF window_text, COLORREF window_background);
 void read_settings();          // settings file, then the command file (not when the settings file is missing)
 void read_command_file();

@@ -3,88 +3,24 @@
 #include <limits.h>
 #include <stdlib.h>
 
+#define SETTING_ROW(file, section, name, form, def, low, high, written) \
+    {section, L"" #name, FORM_##form, low, high, WRITTEN_##written, file},
+#define IN_SETTINGS_FILE_ROW(...) SETTING_ROW(IN_SETTINGS_FILE, __VA_ARGS__)
+#define IN_COMMAND_FILE_ROW(...) SETTING_ROW(IN_COMMAND_FILE, __VA_ARGS__)
+const SettingKeyInfo setting_keys[KEY_COUNT] = {
+    {},   // KEY_NONE: read and written by no one
+    SETTINGS_FILE_KEYS(IN_SETTINGS_FILE_ROW) COMMAND_FILE_KEYS(IN_COMMAND_FILE_ROW)
+};
+
 SettingKey find_setting_key(wchar_t section, wchar_t first) {
-    switch (section) {
-    case L'W':   // [Window]
-        switch (first) {
-        case L'V': return KEY_VERSION;
-        case L'U': return KEY_USES;
-        case L'T': return KEY_TOP;
-        case L'H': return KEY_HEIGHT;
-        case L'L': return KEY_LEFT;
-        case L'W': return KEY_WIDTH;
-        case L'C': return KEY_CODE_PAGE;
-        }
-        break;
-    case L'F':   // [Fonts]
-        switch (first) {
-        case L'N': return KEY_NAME;
-        case L'S': return KEY_SIZE;
-        case L'W': return KEY_WEIGHT;
-        case L'B': return KEY_BACKGROUND;
-        case L'C': return KEY_COLOR_TEXT;
-        case L'D': return KEY_DO_IT_TEXT;
-        case L'E': return KEY_ERROR_TEXT;
-        case L'H': return KEY_HIGHLIGHT_ERRS;
-        case L'T': return KEY_TAB_WIDTH;
-        }
-        break;
-    case L'M':   // [Misc] and [Macros] share their first letter, so one table serves both
-        if (first >= L'0' && first <= L'9') return KEY_MACRO;
-        switch (first) {
-        case L'A': return KEY_APP;
-        case L'M': return KEY_MENU_SHOW;
-        case L'C': return KEY_CMD_SHOW;
-        case L'V': return KEY_VOL_SERIAL_NBR;
-        case L'W': return KEY_WORD_DELIMS;
-        case L'B': return KEY_BEEPS_MAX;
-        case L'E': return KEY_ERROR_LOG;
-        case L'O': return KEY_OLD_ERROR_LOG;
-        case L'T': return KEY_TRUNC_DATE_ERR;
-        case L'L': return KEY_LOGGING;
-        case L'F': return KEY_FILE_LOG;
-        case L'H': return KEY_HIGHER_PROIRITY;
-        }
-        break;
-    case L'C':   // [Cmd Commands]
-        switch (first) {
-        case L'C': return KEY_CMD_AND_QUIT;
-        case L'K': return KEY_KEEP_CMD;
-        case L'N': return KEY_NO_CMD;
-        }
-        break;
-    case L'N':   // [NoPath]
-        switch (first) {
-        case L'A': return KEY_ADD_PATH;
-        case L'R': return KEY_RUN;
-        }
-        break;
+    for (int key = KEY_NONE + 1; key < KEY_COUNT; key++) {
+        const SettingKeyInfo* k = &setting_keys[key];
+        if (k->section[0] != section || k->written == WRITTEN_NOT_READ) continue;
+        // Macro lines start with their number. "[Misc]" and "[Macros]" share their first letter,
+        // so each reads the other's lines too.
+        if (k->form == FORM_MACRO ? first >= L'0' && first <= L'9' : first == k->name[0]) return (SettingKey)key;
     }
     return KEY_NONE;
-}
-
-ValueForm setting_form(SettingKey key) {
-    switch (key) {
-    case KEY_NONE: return FORM_NONE;
-    case KEY_VERSION: case KEY_NAME: case KEY_APP: case KEY_WORD_DELIMS: case KEY_TRUNC_DATE_ERR:
-    case KEY_FILE_LOG: case KEY_ADD_PATH: case KEY_RUN:
-        return FORM_TEXT;
-    case KEY_CMD_AND_QUIT: case KEY_KEEP_CMD: case KEY_NO_CMD: return FORM_LIST;
-    case KEY_MACRO: return FORM_MACRO;
-    default: return FORM_NUMBER;
-    }
-}
-
-int setting_text_limit(SettingKey key) {
-    switch (key) {
-    case KEY_VERSION: return VERSION_MAX;
-    case KEY_NAME: return FONT_NAME_MAX;
-    case KEY_APP: return APP_MAX;
-    case KEY_WORD_DELIMS: return WORD_DELIMS_MAX;
-    case KEY_TRUNC_DATE_ERR: return TRUNC_DATE_LEN;
-    case KEY_FILE_LOG: case KEY_ADD_PATH: case KEY_RUN: return PATH_VALUE_MAX;
-    default: return 0;
-    }
 }
 
 void line_reader_start(LineReader* reader, const wchar_t* text, size_t length) {
@@ -144,22 +80,12 @@ int parse_setting_number(const wchar_t* value) {
 
 static int held(int value, int low, int high) { return value < low ? low : value > high ? high : value; }
 
-int bounded_tab_width(int tab_width) {
-    if (tab_width < 0) return TAB_WIDTH_DEFAULT;
-    return tab_width > TAB_WIDTH_MAX ? TAB_WIDTH_MAX : tab_width;
+int bounded_setting_number(SettingKey key, int value) {
+    if (key == KEY_TabWidth && value < 0) return TAB_WIDTH_DEFAULT;
+    return held(value, setting_keys[key].low, setting_keys[key].high);
 }
 
-int bounded_setting_number(SettingKey key, int value) {
-    switch (key) {
-    case KEY_TOP:
-    case KEY_LEFT: return held(value, -WINDOW_EXTENT_MAX, WINDOW_EXTENT_MAX);
-    case KEY_WIDTH:
-    case KEY_HEIGHT: return held(value, 0, WINDOW_EXTENT_MAX);
-    case KEY_SIZE: return held(value, -FONT_SIZE_MAX, FONT_SIZE_MAX);
-    case KEY_TAB_WIDTH: return bounded_tab_width(value);
-    default: return value;
-    }
-}
+int bounded_tab_width(int tab_width) { return bounded_setting_number(KEY_TabWidth, tab_width); }
 
 void copy_text_value(wchar_t* target, int limit, const wchar_t* value) {
     size_t n = wcslen(value);
@@ -310,28 +236,38 @@ void builder_key_number(TextBuilder* builder, const wchar_t* key, long long numb
     builder_append(builder, L"\n");
 }
 
-void build_command_file_text(TextBuilder* builder, const wchar_t* cmd_and_quit, const wchar_t* keep_cmd,
-                             const wchar_t* no_cmd, const MacroStore* macros, const wchar_t* add_path,
-                             const wchar_t* run) {
-    builder_append(builder, L"[Cmd Commands]\n");
-    builder_key_text(builder, L"CmdAndQuit", cmd_and_quit);
-    builder_key_text(builder, L"KeepCmd", keep_cmd);
-    builder_key_text(builder, L"NoCmd", no_cmd);
-    if (macros->pool) {
-        builder_append(builder, L"\n[Macros]\n");
-        // Numbered afresh from 0: the numbers read were never used for placement.
-        for (int i = 0; i < macros->count; i++) {
-            builder_append_number(builder, i);
-            builder_append(builder, L"Macro=");
-            builder_append(builder, macro_store_name(macros, i));
-            builder_append(builder, L"\t");
-            builder_append(builder, macro_store_expansion(macros, i));
-            builder_append(builder, L"\n");
-        }
+// Numbered afresh from 0: the numbers read were never used for placement.
+static void build_macro_lines(TextBuilder* builder, const MacroStore* macros) {
+    for (int i = 0; i < macros->count; i++) {
+        builder_append_number(builder, i);
+        builder_append(builder, L"Macro=");
+        builder_append(builder, macro_store_name(macros, i));
+        builder_append(builder, L"\t");
+        builder_append(builder, macro_store_expansion(macros, i));
+        builder_append(builder, L"\n");
     }
-    if (add_path[0] || run[0]) {
-        builder_append(builder, L"\n[NoPath]\n");
-        if (add_path[0]) builder_key_text(builder, L"AddPath", add_path);
-        if (run[0]) builder_key_text(builder, L"Run", run);
+}
+
+void build_file_text(TextBuilder* builder, SettingFile file, const SettingValue* values, const MacroStore* macros) {
+    const wchar_t* section = NULL;   // the header written last
+    for (int key = KEY_NONE + 1; key < KEY_COUNT; key++) {
+        const SettingKeyInfo* k = &setting_keys[key];
+        const wchar_t* text = values[key].text ? values[key].text : L"";
+        bool is_text = k->form == FORM_TEXT || k->form == FORM_LIST;
+        bool set = k->form == FORM_MACRO ? macros->pool != NULL : is_text ? text[0] != 0 : values[key].number != 0;
+        if (k->file != file || (k->written == WRITTEN_IF_SET && !set)) continue;
+        if (!section || wcscmp(section, k->section) != 0) {
+            if (section) builder_append(builder, L"\n");
+            builder_append(builder, L"[");
+            builder_append(builder, k->section);
+            builder_append(builder, L"]\n");
+            section = k->section;
+        }
+        if (k->form == FORM_MACRO)
+            build_macro_lines(builder, macros);
+        else if (is_text)
+            builder_key_text(builder, k->name, text);
+        else
+            builder_key_number(builder, k->name, values[key].number);
     }
 }

@@ -23,28 +23,35 @@ enum {
     // Longest name + tab + expansion whose "%dMacro=" line still reads back as one line.
     MACRO_LINE_TEXT_MAX = SETTINGS_LINE_MAX - 8 - 1,
     SETTINGS_TEXT_MAX = 8192,      // a whole written file; the command file needs under 7,000
+    FONT_SIZE_MAX = 1000,          // font height either way
+    TAB_WIDTH_MAX = 1000,
+    TAB_WIDTH_DEFAULT = 8,
 };
 
-// Every key the reader knows, plus the macro lines of "[Macros]".
-enum SettingKey {
-    KEY_NONE,
-    KEY_VERSION, KEY_USES, KEY_TOP, KEY_HEIGHT, KEY_LEFT, KEY_WIDTH, KEY_CODE_PAGE,
-    KEY_NAME, KEY_SIZE, KEY_WEIGHT, KEY_BACKGROUND, KEY_COLOR_TEXT, KEY_DO_IT_TEXT,
-    KEY_ERROR_TEXT, KEY_HIGHLIGHT_ERRS, KEY_TAB_WIDTH,
-    KEY_APP, KEY_MENU_SHOW, KEY_CMD_SHOW, KEY_VOL_SERIAL_NBR, KEY_WORD_DELIMS, KEY_BEEPS_MAX,
-    KEY_ERROR_LOG, KEY_OLD_ERROR_LOG, KEY_TRUNC_DATE_ERR, KEY_LOGGING, KEY_FILE_LOG,
-    KEY_HIGHER_PROIRITY,
-    KEY_CMD_AND_QUIT, KEY_KEEP_CMD, KEY_NO_CMD,
-    KEY_MACRO,
-    KEY_ADD_PATH, KEY_RUN,
-};
+#include "settings/settings_keys.h"
 
-enum ValueForm { FORM_NONE, FORM_NUMBER, FORM_TEXT, FORM_LIST, FORM_MACRO };
+enum ValueForm { FORM_NONE, FORM_NUMBER, FORM_COLOUR, FORM_TEXT, FORM_LIST, FORM_MACRO };
+enum SettingWritten { WRITTEN_ALWAYS, WRITTEN_IF_SET, WRITTEN_NOT_READ, WRITTEN_AS_DEFAULT };
+enum SettingFile { IN_SETTINGS_FILE, IN_COMMAND_FILE };
+
+// Every key of the table, KEY_Version, KEY_Uses, ..., after KEY_NONE.
+#define SETTING_KEY_ENUM(section, name, ...) KEY_##name,
+enum SettingKey { KEY_NONE, SETTINGS_KEYS(SETTING_KEY_ENUM) KEY_COUNT };
+#undef SETTING_KEY_ENUM
+
+// A key's row of the table, as the text side uses it.
+struct SettingKeyInfo {
+    const wchar_t* section;
+    const wchar_t* name;
+    ValueForm form;
+    int low, high;
+    SettingWritten written;
+    SettingFile file;
+};
+extern const SettingKeyInfo setting_keys[KEY_COUNT];   // indexed by SettingKey
 
 // Section is the character after "[", first is the key line's first character (case counts).
 SettingKey find_setting_key(wchar_t section, wchar_t first);
-ValueForm setting_form(SettingKey key);
-int setting_text_limit(SettingKey key);   // characters kept of a text value, 0 for other forms
 
 // Successive lines of a decoded file: at most SETTINGS_LINE_MAX characters each, the line feed
 // kept when it fits, CR LF read as LF.
@@ -64,12 +71,11 @@ void parse_settings_text(const wchar_t* text, size_t length, SettingSink sink, v
 // Value forms.
 int parse_setting_number(const wchar_t* value);
 
-// Numbers that go into window, font or tab arithmetic are held to what a screen can use, so
-// that no sum or product of them overflows: the window's edges and sizes to +-WINDOW_EXTENT_MAX pixels (sizes
-// not below 0), the font height to +-1000, the tab width to 0..1000 with a negative one read as 8.
-enum { FONT_SIZE_MAX = 1000, TAB_WIDTH_MAX = 1000, TAB_WIDTH_DEFAULT = 8 };
-int bounded_tab_width(int tab_width);
+// A number read is held to its key's limits: those that go into window, font or tab arithmetic
+// to what a screen can use, so that no sum or product of them overflows. A negative tab width
+// reads as the default.
 int bounded_setting_number(SettingKey key, int value);
+int bounded_tab_width(int tab_width);
 void copy_text_value(wchar_t* target, int limit, const wchar_t* value);   // target holds limit + 1
 void normalise_command_list(wchar_t* list_buffer /* CMD_LIST_BUFFER */, const wchar_t* value);
 
@@ -104,7 +110,12 @@ void builder_append(TextBuilder* builder, const wchar_t* text);
 void builder_append_number(TextBuilder* builder, long long number);
 void builder_key_text(TextBuilder* builder, const wchar_t* key, const wchar_t* value);     // key=value\n
 void builder_key_number(TextBuilder* builder, const wchar_t* key, long long number);       // key=n\n
-// The "[Cmd Commands]", "[Macros]" and "[NoPath]" sections of the command file.
-void build_command_file_text(TextBuilder* builder, const wchar_t* cmd_and_quit, const wchar_t* keep_cmd,
-                             const wchar_t* no_cmd, const MacroStore* macros, const wchar_t* add_path,
-                             const wchar_t* run);
+// A key's value for the writer: the number of a number or colour, the text of a text or list
+// (NULL reads as empty).
+struct SettingValue {
+    long long number;
+    const wchar_t* text;
+};
+// Every key of one file in the table's order, each section's header before its first key
+// written, the macro lines in "[Macros]"; values is indexed by SettingKey.
+void build_file_text(TextBuilder* builder, SettingFile file, const SettingValue* values, const MacroStore* macros);

@@ -63,14 +63,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         static wchar_t file[SETTINGS_TEXT_MAX];
         TextBuilder builder;
         text_builder_start(&builder, file, SETTINGS_TEXT_MAX);
-        build_command_file_text(&builder, L"", L"", L"", &store, L"", L"");
+        build_file_text(&builder, IN_COMMAND_FILE, std::vector<SettingValue>(KEY_COUNT).data(), &store);
         if (!builder.overflow) {
             MacroStore back = {};
             struct Ctx { MacroStore* store; } ctx = {&back};
             parse_settings_text(
                 file, builder.length,
                 [](void* c, SettingKey key, const wchar_t* line, const wchar_t*) {
-                    if (key == KEY_MACRO) macro_store_add_line(((Ctx*)c)->store, line);
+                    if (key == KEY_Macro) macro_store_add_line(((Ctx*)c)->store, line);
                 },
                 &ctx);
             FUZZ_CHECK(back.count == store.count);

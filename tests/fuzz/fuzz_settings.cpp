@@ -15,22 +15,22 @@ struct Parsed {
 void sink(void* context, SettingKey key, const wchar_t* line, const wchar_t* value) {
     Parsed* p = (Parsed*)context;
     FUZZ_CHECK(wcslen(line) <= SETTINGS_LINE_MAX);
-    switch (setting_form(key)) {
-    case FORM_NUMBER:
+    switch (setting_keys[key].form) {
+    case FORM_NUMBER: case FORM_COLOUR:
         (void)parse_setting_number(value);
         break;
     case FORM_TEXT: {
-        int limit = setting_text_limit(key);
+        int limit = setting_keys[key].high;
         FUZZ_CHECK(limit > 0);
         std::vector<wchar_t> target((size_t)limit + 1);
         copy_text_value(target.data(), limit, value);
         FUZZ_CHECK(wcslen(target.data()) <= (size_t)limit);
-        if (key == KEY_ADD_PATH) copy_text_value(p->add_path, PATH_VALUE_MAX, value);
-        if (key == KEY_RUN) copy_text_value(p->run, PATH_VALUE_MAX, value);
+        if (key == KEY_AddPath) copy_text_value(p->add_path, PATH_VALUE_MAX, value);
+        if (key == KEY_Run) copy_text_value(p->run, PATH_VALUE_MAX, value);
         break;
     }
     case FORM_LIST: {
-        wchar_t* list = p->lists[key - KEY_CMD_AND_QUIT];
+        wchar_t* list = p->lists[key - KEY_CmdAndQuit];
         normalise_command_list(list, value);
         size_t n = wcslen(list);
         // Empty (the fixed comma alone) or words each followed by a comma.
@@ -85,8 +85,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static wchar_t file[SETTINGS_TEXT_MAX];
     TextBuilder builder;
     text_builder_start(&builder, file, SETTINGS_TEXT_MAX);
-    build_command_file_text(&builder, first.lists[0] + 1, first.lists[1] + 1, first.lists[2] + 1, &first.macros,
-                            first.add_path, first.run);
+    SettingValue values[KEY_COUNT] = {};
+    for (int i = 0; i < 3; i++) values[KEY_CmdAndQuit + i].text = first.lists[i] + 1;
+    values[KEY_AddPath].text = first.add_path, values[KEY_Run].text = first.run;
+    build_file_text(&builder, IN_COMMAND_FILE, values, &first.macros);
     if (!builder.overflow) {
         FUZZ_CHECK(builder.length < SETTINGS_TEXT_MAX && wcslen(file) == builder.length);
         start(&second);

@@ -10,6 +10,7 @@
 #include "app/app.h"
 #include "app/grid.h"
 #include "app/placement.h"
+#include "app/version.h"
 #include "dialogs/dialog_ids.h"
 #include "dialogs/dialogs.h"
 #include "app/commands.h"
@@ -95,6 +96,7 @@ void CALLBACK drive(HWND, UINT, UINT_PTR, DWORD) {
 }
 
 struct RealDialog : ::testing::Test {
+    std::wstring program;
     HMODULE resources = NULL;
     HINSTANCE saved_instance = NULL;
     UINT_PTR timer = 0;
@@ -103,10 +105,10 @@ struct RealDialog : ::testing::Test {
         wchar_t path[MAX_PATH + 32];
         DWORD n = GetModuleFileNameW(NULL, path, MAX_PATH);
         ASSERT_GT(n, 0u);
-        std::wstring exe(path, n);
-        exe = exe.substr(0, exe.find_last_of(L"\\/"));
-        exe = exe.substr(0, exe.find_last_of(L"\\/")) + L"\\bin\\tavro.exe";
-        resources = LoadLibraryExW(exe.c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
+        program.assign(path, n);
+        program = program.substr(0, program.find_last_of(L"\\/"));
+        program = program.substr(0, program.find_last_of(L"\\/")) + L"\\bin\\tavro.exe";
+        resources = LoadLibraryExW(program.c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
         if (!resources) GTEST_SKIP() << "tavro.exe not built beside the tests";
         saved_instance = instance;
         instance = (HINSTANCE)resources;
@@ -135,16 +137,30 @@ struct RealDialog : ::testing::Test {
     }
 };
 
-// The manifest as Windows reads it from the program: resource 1 of type RT_MANIFEST (24).
-TEST_F(RealDialog, TheManifestAsksForNoElevationCommonControls6TheSystemsItKnowsAndPerMonitorDpi) {
+// The manifest as Windows reads it from the program: resource 1 of type RT_MANIFEST (24). It and
+// the version record carry the version of version.h.
+TEST_F(RealDialog, TheManifestAsksForNoElevationCommonControls6TheSystemsItKnowsAndPerMonitorDpiAndCarriesTheVersion) {
     HRSRC found = FindResourceW(resources, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
     ASSERT_NE(found, nullptr);
     std::string m((const char*)LockResource(LoadResource(resources, found)), SizeofResource(resources, found));
     for (const char* part : {"level=\"asInvoker\"", "Common-Controls\" version=\"6.0.0.0\"",
                              "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}", "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",
                              "{1f676c76-80e1-4239-95bb-83d0f6d0da78}", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}",
-                             ">PerMonitorV2,", "WindowsSettings\">true</dpiAware>"})
+                             ">PerMonitorV2,", "WindowsSettings\">true</dpiAware>",
+                             "name=\"Tavro\" version=\"" TAVRO_VERSION_TEXT ".0.0\""})
         EXPECT_NE(m.find(part), std::string::npos) << part;
+
+    std::vector<char> record(GetFileVersionInfoSizeW(program.c_str(), NULL));
+    ASSERT_TRUE(GetFileVersionInfoW(program.c_str(), 0, (DWORD)record.size(), record.data()));
+    void* value;
+    UINT size;
+    ASSERT_TRUE(VerQueryValueW(record.data(), L"\\", &value, &size));
+    for (DWORD ms : {((VS_FIXEDFILEINFO*)value)->dwFileVersionMS, ((VS_FIXEDFILEINFO*)value)->dwProductVersionMS})
+        EXPECT_EQ(ms, (DWORD)MAKELONG(TAVRO_VERSION_MINOR, TAVRO_VERSION_MAJOR));
+    for (std::wstring name : {L"FileVersion", L"ProductVersion"}) {
+        ASSERT_TRUE(VerQueryValueW(record.data(), (L"\\StringFileInfo\\040904b0\\" + name).c_str(), &value, &size));
+        EXPECT_STREQ((const wchar_t*)value, TAVRO_VERSION_WIDE) << name;
+    }
 }
 
 TEST_F(RealDialog, DataEntryShowsPromptAndTextAndReturnsTheEntryOnOk) {

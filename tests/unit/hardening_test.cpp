@@ -13,7 +13,7 @@ struct ReadBack {
 };
 
 void collect_macros(void* context, SettingKey key, const wchar_t* line, const wchar_t*) {
-    if (key == KEY_MACRO) macro_store_add_line(&((ReadBack*)context)->macros, line);
+    if (key == KEY_Macro) macro_store_add_line(&((ReadBack*)context)->macros, line);
 }
 
 // The command file written from store, read back into a fresh store.
@@ -21,7 +21,7 @@ ReadBack write_and_read(const MacroStore& store) {
     static wchar_t file[SETTINGS_TEXT_MAX];
     TextBuilder builder;
     text_builder_start(&builder, file, SETTINGS_TEXT_MAX);
-    build_command_file_text(&builder, L"", L"", L"", &store, L"", L"");
+    build_file_text(&builder, IN_COMMAND_FILE, std::vector<SettingValue>(KEY_COUNT).data(), &store);
     EXPECT_FALSE(builder.overflow);
     ReadBack back = {};
     parse_settings_text(file, builder.length, collect_macros, &back);

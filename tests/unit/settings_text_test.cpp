@@ -1,8 +1,10 @@
 // Line, key and value rules of the settings files, on text in memory.
 #include "settings/settings_text.h"
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <limits.h>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -22,13 +24,25 @@ std::vector<Received> parse(const std::wstring& text) {
     return received;
 }
 
-std::vector<std::wstring> lines_of(const std::wstring& text) {
+std::vector<std::wstring> lines_of(const std::wstring& text, size_t length = std::wstring::npos) {
     LineReader reader;
-    line_reader_start(&reader, text.c_str(), text.size());
+    line_reader_start(&reader, text.c_str(), std::min(length, text.size()));
     wchar_t line[SETTINGS_LINE_MAX + 1];
     std::vector<std::wstring> lines;
     while (next_settings_line(&reader, line)) lines.push_back(line);
     return lines;
+}
+
+// One file's text from the values of the keys given, the others 0 or empty.
+std::wstring file_text(SettingFile file, std::vector<std::pair<SettingKey, SettingValue>> given,
+                       const MacroStore* macros) {
+    std::vector<SettingValue> values(KEY_COUNT);
+    for (auto& key : given) values[key.first] = key.second;
+    static wchar_t buffer[SETTINGS_TEXT_MAX];
+    TextBuilder text;
+    text_builder_start(&text, buffer, SETTINGS_TEXT_MAX);
+    build_file_text(&text, file, values.data(), macros);
+    return buffer;
 }
 
 std::wstring normalised(const std::wstring& value) {
@@ -41,25 +55,15 @@ std::wstring normalised(const std::wstring& value) {
 }  // namespace
 
 TEST(SettingsKeys, FirstLetterWithinSectionCaseSensitive) {
-    EXPECT_EQ(KEY_HEIGHT, find_setting_key(L'W', L'H'));
-    EXPECT_EQ(KEY_WIDTH, find_setting_key(L'W', L'W'));
-    EXPECT_EQ(KEY_CODE_PAGE, find_setting_key(L'W', L'C'));
-    EXPECT_EQ(KEY_WEIGHT, find_setting_key(L'F', L'W'));
-    EXPECT_EQ(KEY_COLOR_TEXT, find_setting_key(L'F', L'C'));
-    EXPECT_EQ(KEY_HIGHLIGHT_ERRS, find_setting_key(L'F', L'H'));
-    EXPECT_EQ(KEY_HIGHER_PROIRITY, find_setting_key(L'M', L'H'));
-    EXPECT_EQ(KEY_CMD_SHOW, find_setting_key(L'M', L'C'));
-    EXPECT_EQ(KEY_CMD_AND_QUIT, find_setting_key(L'C', L'C'));
-    EXPECT_EQ(KEY_NO_CMD, find_setting_key(L'C', L'N'));
-    EXPECT_EQ(KEY_RUN, find_setting_key(L'N', L'R'));
-    EXPECT_EQ(KEY_MACRO, find_setting_key(L'M', L'0'));
-    EXPECT_EQ(KEY_MACRO, find_setting_key(L'M', L'9'));
-    // Lower case, the never-read PIDlastCMD, other sections and text before any header.
-    EXPECT_EQ(KEY_NONE, find_setting_key(L'F', L'c'));
-    EXPECT_EQ(KEY_NONE, find_setting_key(L'M', L'P'));
-    EXPECT_EQ(KEY_NONE, find_setting_key(L'W', L'0'));
-    EXPECT_EQ(KEY_NONE, find_setting_key(L'X', L'A'));
-    EXPECT_EQ(KEY_NONE, find_setting_key(0, L'T'));
+    // Each key read is found by its section's first letter and its own: no other key may have both.
+    for (int key = KEY_NONE + 1; key < KEY_COUNT; key++)
+        EXPECT_TRUE(setting_keys[key].written == WRITTEN_NOT_READ || setting_keys[key].form == FORM_MACRO ||
+                    find_setting_key(setting_keys[key].section[0], setting_keys[key].name[0]) == key) << key;
+    // Macro lines by their number; lower case, the never-read PIDlastCMD, other sections, no header.
+    const std::vector<std::tuple<wchar_t, wchar_t, SettingKey>> cases = {
+        {L'M', L'0', KEY_Macro}, {L'M', L'9', KEY_Macro}, {L'F', L'c', KEY_NONE}, {L'M', L'P', KEY_NONE},
+        {L'W', L'0', KEY_NONE}, {L'X', L'A', KEY_NONE}, {0, L'T', KEY_NONE}};
+    for (auto& c : cases) EXPECT_EQ(std::get<2>(c), find_setting_key(std::get<0>(c), std::get<1>(c))) << std::get<1>(c);
 }
 
 TEST(SettingsLines, LineEndsAndLongLines) {
@@ -67,6 +71,7 @@ TEST(SettingsLines, LineEndsAndLongLines) {
     // A CR that is not part of CR LF stays in the line.
     EXPECT_EQ((std::vector<std::wstring>{L"a\rb\n", L"\r"}), lines_of(L"a\rb\r\n\r"));
     EXPECT_TRUE(lines_of(L"").empty());
+    EXPECT_EQ((std::vector<std::wstring>{L"a=1"}), lines_of(L"a=1\nb", 3));   // nothing past the length
 
     std::wstring fits(SETTINGS_LINE_MAX - 1, L'x');
     EXPECT_EQ((std::vector<std::wstring>{fits + L"\n"}), lines_of(fits + L"\r\n"));
@@ -85,30 +90,30 @@ TEST(SettingsParse, SectionsKeysAndValues) {
                                     L"colortext=5\nColour=7\n[Misc]\nPIDlastCMD=123\nLogging= 1\n[X]\nApp=no\n"
                                     L"[Window]\nUses=4=5\nCodePage=");
     ASSERT_EQ(6u, r.size());
-    EXPECT_EQ(KEY_TOP, r[0].key);                 // the Top before any header is not seen
+    EXPECT_EQ(KEY_Top, r[0].key);                 // the Top before any header is not seen
     EXPECT_EQ(L"5\n", r[0].value);
-    EXPECT_EQ(KEY_HEIGHT, r[1].key);              // an empty value still has its line feed
+    EXPECT_EQ(KEY_Height, r[1].key);              // an empty value still has its line feed
     EXPECT_EQ(L"\n", r[1].value);
-    EXPECT_EQ(KEY_BACKGROUND, r[2].key);          // "[Misc]" right after "[Fonts]" was a key line
+    EXPECT_EQ(KEY_Background, r[2].key);          // "[Misc]" right after "[Fonts]" was a key line
     EXPECT_EQ(L"3\n", r[2].value);
-    EXPECT_EQ(KEY_COLOR_TEXT, r[3].key);          // "Colour" matches by its first letter
+    EXPECT_EQ(KEY_ColorText, r[3].key);           // "Colour" matches by its first letter
     EXPECT_EQ(L"7\n", r[3].value);
-    EXPECT_EQ(KEY_LOGGING, r[4].key);
+    EXPECT_EQ(KEY_Logging, r[4].key);
     EXPECT_EQ(L" 1\n", r[4].value);
-    EXPECT_EQ(KEY_USES, r[5].key);                // value after the first "="; the final "CodePage=" is dropped
+    EXPECT_EQ(KEY_Uses, r[5].key);                // value after the first "="; the final "CodePage=" is dropped
     EXPECT_EQ(L"4=5\n", r[5].value);
 
     // A header as the last line ends the file; a header followed by a header followed by a key.
     EXPECT_TRUE(parse(L"[Window]").empty());
     r = parse(L"[Window]\n[Fonts]\nTop=1\n");
     ASSERT_EQ(1u, r.size());
-    EXPECT_EQ(KEY_TOP, r[0].key);
+    EXPECT_EQ(KEY_Top, r[0].key);
 
     // The continuation of an overlong line is a key line of its own.
     r = parse(L"[Window]\nUses=" + std::wstring(SETTINGS_LINE_MAX - 5, L'1') + L"Top=7\n");
     ASSERT_EQ(2u, r.size());
-    EXPECT_EQ(KEY_USES, r[0].key);
-    EXPECT_EQ(KEY_TOP, r[1].key);
+    EXPECT_EQ(KEY_Uses, r[0].key);
+    EXPECT_EQ(KEY_Top, r[1].key);
     EXPECT_EQ(L"7\n", r[1].value);
 }
 
@@ -128,6 +133,14 @@ TEST(SettingsValues, Numbers) {
     EXPECT_EQ(INT_MIN, parse_setting_number(L"-99999999999"));
     EXPECT_EQ(INT_MIN, parse_setting_number(L"-2147483648"));
     EXPECT_EQ(-1, parse_setting_number(L"-1"));
+    // Sizes, edges and the tab width end up in products and sums: held to what a screen can use.
+    EXPECT_EQ(-WINDOW_EXTENT_MAX, bounded_setting_number(KEY_Top, INT_MIN));
+    EXPECT_EQ(WINDOW_EXTENT_MAX, bounded_setting_number(KEY_Left, 999999999));
+    EXPECT_EQ(WINDOW_EXTENT_MAX, bounded_setting_number(KEY_Height, INT_MAX));
+    EXPECT_EQ(0, bounded_setting_number(KEY_Width, -5));
+    EXPECT_EQ(-FONT_SIZE_MAX, bounded_setting_number(KEY_Size, -2000000000));
+    EXPECT_EQ(INT_MIN, bounded_setting_number(KEY_Uses, INT_MIN));   // the others as they are
+    EXPECT_EQ(TAB_WIDTH_MAX, bounded_tab_width(600000000));
     EXPECT_EQ(0, bounded_tab_width(0));   // 0 stays; a negative width becomes the default
     EXPECT_EQ(TAB_WIDTH_DEFAULT, bounded_tab_width(-3));
 }
@@ -195,6 +208,7 @@ TEST(SettingsMacros, StoreFromLines) {
 
     for (int i = 3; i < MACRO_MAX; i++) EXPECT_TRUE(macro_store_add_line(&store, L"1Macro=m\tx\n"));
     EXPECT_FALSE(macro_store_add_line(&store, L"16Macro=seventeen\tx\n"));
+    EXPECT_FALSE(macro_store_add(&store, L"seventeen", L"x"));   // nor from the dialog
     EXPECT_EQ(MACRO_MAX, store.count);
 
     macro_store_clear(&store);
@@ -245,41 +259,36 @@ TEST(SettingsMacros, StoreFromDialog) {
     macro_store_free(&store);
 }
 
-TEST(SettingsWriting, BuilderAndCommandFileText) {
-    wchar_t buffer[SETTINGS_TEXT_MAX];
-    TextBuilder text;
-    text_builder_start(&text, buffer, SETTINGS_TEXT_MAX);
-    builder_key_number(&text, L"Size", -16);
-    builder_key_number(&text, L"Serial", INT_MIN);
-    builder_key_number(&text, L"Zero", 0);
-    builder_key_text(&text, L"Name", L"Lucida Console");
-    EXPECT_FALSE(text.overflow);
-    EXPECT_STREQ(L"Size=-16\nSerial=-2147483648\nZero=0\nName=Lucida Console\n", buffer);
-
+TEST(SettingsWriting, FileTextsAndTheBuilder) {
+    // The settings file: its three sections, numbers as they are, HigherProirity only when it is set.
     MacroStore macros = {};
-    text_builder_start(&text, buffer, SETTINGS_TEXT_MAX);
-    build_command_file_text(&text, L"ls,dir,", L"", L"vi,", &macros, L"", L"");
-    EXPECT_STREQ(L"[Cmd Commands]\nCmdAndQuit=ls,dir,\nKeepCmd=\nNoCmd=vi,\n", buffer);
+    std::wstring settings = file_text(IN_SETTINGS_FILE, {{KEY_Uses, {INT_MIN, NULL}}, {KEY_App, {0, L"cmd"}}}, &macros);
+    EXPECT_EQ(0u, settings.find(L"[Window]\nVersion=\nUses=-2147483648\nTop=0\n"));
+    EXPECT_NE(std::wstring::npos, settings.find(L"\nCodePage=0\n\n[Fonts]\nName=\n"));
+    EXPECT_NE(std::wstring::npos, settings.find(L"\nTabWidth=0\n\n[Misc]\nApp=cmd\nMenuShow=0\n"));
+    EXPECT_EQ(L"\nLogging=0\nFileLog=\n", settings.substr(settings.rfind(L"\nLogging=")));
+    settings = file_text(IN_SETTINGS_FILE, {{KEY_HigherProirity, {-16, NULL}}}, &macros);
+    EXPECT_EQ(L"\nFileLog=\nHigherProirity=-16\n", settings.substr(settings.rfind(L"\nFileLog=")));
 
+    EXPECT_EQ(L"[Cmd Commands]\nCmdAndQuit=ls,dir,\nKeepCmd=\nNoCmd=vi,\n",
+              file_text(IN_COMMAND_FILE, {{KEY_CmdAndQuit, {0, L"ls,dir,"}}, {KEY_NoCmd, {0, L"vi,"}}}, &macros));
     macro_store_add_line(&macros, L"0Macro=ll\tdir /w\n");
     macro_store_add_line(&macros, L"3Macro=nothing\n");
     macro_store_add_line(&macros, L"7Macro=cls2\tcls\n");
-    text_builder_start(&text, buffer, SETTINGS_TEXT_MAX);
-    build_command_file_text(&text, L"", L"", L"", &macros, L"", L"C:\\bin\\fix.exe");
-    EXPECT_STREQ(L"[Cmd Commands]\nCmdAndQuit=\nKeepCmd=\nNoCmd=\n\n[Macros]\n0Macro=ll\tdir /w\n1Macro=cls2\tcls\n"
-                 L"\n[NoPath]\nRun=C:\\bin\\fix.exe\n",
-                 buffer);
-
+    EXPECT_EQ(L"[Cmd Commands]\nCmdAndQuit=\nKeepCmd=\nNoCmd=\n\n[Macros]\n0Macro=ll\tdir /w\n1Macro=cls2\tcls\n"
+              L"\n[NoPath]\nRun=C:\\bin\\fix.exe\n",
+              file_text(IN_COMMAND_FILE, {{KEY_Run, {0, L"C:\\bin\\fix.exe"}}}, &macros));
     // An empty pool still writes its header; AddPath alone.
     macro_store_clear(&macros);
-    text_builder_start(&text, buffer, SETTINGS_TEXT_MAX);
-    build_command_file_text(&text, L"", L"", L"", &macros, L"C:\\tools", L"");
-    EXPECT_STREQ(L"[Cmd Commands]\nCmdAndQuit=\nKeepCmd=\nNoCmd=\n\n[Macros]\n\n[NoPath]\nAddPath=C:\\tools\n", buffer);
+    EXPECT_EQ(L"[Cmd Commands]\nCmdAndQuit=\nKeepCmd=\nNoCmd=\n\n[Macros]\n\n[NoPath]\nAddPath=C:\\tools\n",
+              file_text(IN_COMMAND_FILE, {{KEY_AddPath, {0, L"C:\\tools"}}}, &macros));
     macro_store_free(&macros);
 
     // What doesn't fit marks the text as unusable instead of cutting it.
-    wchar_t small[8];
+    wchar_t small[8] = L"stale";
+    TextBuilder text;
     text_builder_start(&text, small, 8);
+    EXPECT_STREQ(L"", small);
     builder_append(&text, L"1234567");
     EXPECT_FALSE(text.overflow);
     builder_append(&text, L"8");

@@ -7,6 +7,7 @@
 #include "app/placement.h"
 #include "dialogs/dialogs.h"
 #include "input/input.h"
+#include "input/keys.h"
 #include "logs/logs.h"
 #include "app/texts.h"
 #include "pane/pane.h"
@@ -341,8 +342,8 @@ static void command(int id, LPARAM lparam) {
     case CMD_WINDOW_SIZE: window_size_command(); break;
     case CMD_TOGGLE_MONITOR: toggle_monitor(); break;
     case CMD_TOGGLE_RIGHT_LEFT: toggle_right_left(); break;
-    case CMD_COPY: SendMessageW(GetFocus(), WM_CHAR, 3, 0); break;
-    case CMD_PASTE: SendMessageW(Edit, WM_CHAR, 22, 0); break;
+    case CMD_COPY: SendMessageW(GetFocus(), WM_CHAR, CHAR_CTRL_C, 0); break;
+    case CMD_PASTE: SendMessageW(Edit, WM_CHAR, CHAR_CTRL_V, 0); break;
     case CMD_SELECT_ALL: SendMessageW(GetFocus(), EM_SETSEL, 0, -1); break;
     case CMD_CLEAR_SCREEN:
         send_to_slave("\n");
@@ -352,12 +353,12 @@ static void command(int id, LPARAM lparam) {
         configure_pane();
         SetFocus(Edit);
         break;
-    case CMD_INSERT_START_C: SendMessageW(Edit, WM_CHAR, 17, 0); break;
-    case CMD_INSERT_START_K: SendMessageW(Edit, WM_CHAR, 11, 0); break;
-    case CMD_DIR_COMPLETION: SendMessageW(Edit, WM_CHAR, 4, 0); break;
-    case CMD_FILE_COMPLETION: SendMessageW(Edit, WM_CHAR, 6, 0); break;
-    case CMD_PROG_COMPLETION: SendMessageW(Edit, WM_CHAR, 18, 0); break;
-    case CMD_CONVERT_SLASH: SendMessageW(Edit, WM_CHAR, 28, 0); break;
+    case CMD_INSERT_START_C: SendMessageW(Edit, WM_CHAR, CHAR_CTRL_Q, 0); break;
+    case CMD_INSERT_START_K: SendMessageW(Edit, WM_CHAR, CHAR_CTRL_K, 0); break;
+    case CMD_DIR_COMPLETION: SendMessageW(Edit, WM_CHAR, CHAR_CTRL_D, 0); break;
+    case CMD_FILE_COMPLETION: SendMessageW(Edit, WM_CHAR, CHAR_CTRL_F, 0); break;
+    case CMD_PROG_COMPLETION: SendMessageW(Edit, WM_CHAR, CHAR_CTRL_R, 0); break;
+    case CMD_CONVERT_SLASH: SendMessageW(Edit, WM_CHAR, CHAR_CTRL_BACKSLASH, 0); break;
     case CMD_PIPE_MORE: pipe_output_thru_more(); break;
     case CMD_PROPERTIES: properties(); break;
     case CMD_PID: pid_for_cmd(); break;
@@ -375,7 +376,7 @@ static void command(int id, LPARAM lparam) {
     case CMD_ABOUT: about(); break;
     case CMD_PREVIOUS_COMMANDS: previous_commands_popup(); break;
     default:
-        if (id >= CMD_HISTORY_FIRST && id <= CMD_HISTORY_LAST) recall_history_entry(id - 199);
+        if (id >= CMD_HISTORY_FIRST && id <= CMD_HISTORY_LAST) recall_history_entry(id);
         break;   // 11 only wakes the loop; 23 and unknown ids do nothing
     }
 }

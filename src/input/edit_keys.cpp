@@ -1,6 +1,7 @@
 // Console-style editing keys of the input line: F1 to F6, Esc, Ctrl+Q, Ctrl+K, Ctrl+\.
 #include "input/input.h"
 #include "input/edit_keys_text.h"
+#include "input/keys.h"
 #include "app/app.h"
 
 static bool f2_pending, f4_pending;
@@ -117,13 +118,13 @@ bool edit_key_down(WPARAM key, bool shift) {
 
 bool edit_key_char(wchar_t c) {
     switch (c) {
-    case 27:
+    case CHAR_ESCAPE:
         clear_input_line();
         history_cursor_to_end();
         return true;
-    case 17: insert_prefix(L"start cmd /c "); return true;
-    case 11: insert_prefix(L"start cmd /f:on /k "); return true;
-    case 28: convert_line_slashes(); return true;
+    case CHAR_CTRL_Q: insert_prefix(L"start cmd /c "); return true;
+    case CHAR_CTRL_K: insert_prefix(L"start cmd /f:on /k "); return true;
+    case CHAR_CTRL_BACKSLASH: convert_line_slashes(); return true;
     }
     if (c < 32) return false;
     if (f2_pending) {

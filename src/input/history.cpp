@@ -2,6 +2,9 @@
 #include "input/input.h"
 #include "input/history_text.h"
 #include "app/app.h"
+#include "app/commands.h"
+
+static_assert(CMD_HISTORY_FIRST + HISTORY_POPUP_MAX - 1 <= CMD_HISTORY_LAST, "a command id for every popup entry");
 
 static History history;   // zero-initialised: an empty history at the buffer's start
 static DWORD f8_caret_mark = (DWORD)-1;   // none
@@ -51,7 +54,7 @@ void previous_commands_popup() {
         return;
     }
     HMENU menu = CreatePopupMenu();
-    for (int i = 0; i < count; i++) InsertMenuW(menu, 0, MF_BYPOSITION | MF_STRING, 200 + i, items[i]);
+    for (int i = 0; i < count; i++) InsertMenuW(menu, 0, MF_BYPOSITION | MF_STRING, CMD_HISTORY_FIRST + i, items[i]);
     POINT corner = {0, 0};
     ClientToScreen(Edit, &corner);
     TrackPopupMenu(menu, TPM_RIGHTBUTTON, corner.x, corner.y, 0, Main, nullptr);
@@ -59,6 +62,7 @@ void previous_commands_popup() {
     history.cursor = 0;
 }
 
-void recall_history_entry(int k) {
+void recall_history_entry(int command_id) {
+    int k = command_id - CMD_HISTORY_FIRST + 1;   // the first id is the newest entry
     SendMessageW(Edit, EM_REPLACESEL, TRUE, (LPARAM)history_recall(&history, k));
 }

@@ -4,6 +4,24 @@
 #include <windows.h>
 #include "input/route_text.h"
 
+// One entry of a window's key table: a character (WM_CHAR) or a virtual key (WM_KEYDOWN) and its
+// handler, which acts and says whether it has taken the key. A key it leaves, or one without an
+// entry, goes on to what the window does with any other key.
+struct KeyPress {
+    HWND window;
+    WPARAM key;
+    LPARAM lparam;
+};
+struct KeyBinding {
+    WPARAM key;
+    bool (*handle)(KeyPress press);
+};
+bool run_key_handler(const KeyBinding* table, size_t count, KeyPress press);
+template <size_t N>
+bool dispatch_key(const KeyBinding (&table)[N], HWND window, WPARAM key, LPARAM lparam) {
+    return run_key_handler(table, N, KeyPress{window, key, lparam});
+}
+
 LRESULT CALLBACK text_window_proc(HWND, UINT, WPARAM, LPARAM);   // output pane
 LRESULT CALLBACK prom_window_proc(HWND, UINT, WPARAM, LPARAM);   // prompt display
 LRESULT CALLBACK edit_window_proc(HWND, UINT, WPARAM, LPARAM);   // input line
@@ -33,7 +51,7 @@ void previous_history_entry();            // Up
 void next_history_entry();                // Down
 void history_prefix_search(bool forwards);  // F8; Shift or Ctrl+F8 forwards
 void previous_commands_popup();           // F7, command 56
-void recall_history_entry(int k);         // commands 200 to 226: k = id - 199
+void recall_history_entry(int command_id);  // an entry of the F7 popup
 const wchar_t* previous_command();        // for F1 to F3
 const wchar_t* newest_history_entry();    // for F5 and F6
 

@@ -2,6 +2,7 @@
 // typing, pasting and function keys go to the input line, which keeps the focus.
 #include "input/input.h"
 #include "input/edit_keys_text.h"
+#include "input/keys.h"
 #include "app/app.h"
 #include "app/commands.h"
 #include "app/frame_text.h"
@@ -92,115 +93,136 @@ static void select_word_at_double_click() {
     SendMessageW(Text, EM_EXSETSEL, 0, (LPARAM)&chosen);
 }
 
-static LRESULT pane_char(WPARAM wparam, LPARAM lparam) {
-    wchar_t c = (wchar_t)wparam;
-    switch (c) {
-    case 3: {
-        if (key_down(VK_SHIFT)) {
-            PostMessageW(Main, WM_COMMAND, CMD_CODE_PAGE, 0);
-            return 0;
-        }
-        CHARRANGE range = pane_selection();
-        if (range.cpMin != range.cpMax) {
-            SendMessageW(Text, WM_COPY, 0, 0);
-            Sleep(25);
-        } else {
-            confirm_interrupt();
-        }
-        return 0;
-    }
-    case 1: SendMessageW(Text, EM_SETSEL, 0, -1); return 0;
-    case 5: SendMessageW(Main, WM_COMMAND, CMD_SYNC_ENV, 0); return 0;
-    case 19: SendMessageW(Edit, WM_CHAR, 19, 0); return 0;
-    case 24: {
-        if (key_down(VK_SHIFT)) {
-            toggle_monitor();
-            return 0;
-        }
-        CHARRANGE range = pane_selection();
-        if (range.cpMin == range.cpMax) MessageBeep(0);
-        else PostMessageW(Text, WM_CHAR, 3, 0);
-        return 0;
-    }
-    case 25:
-        if (key_down(VK_SHIFT)) {
-            toggle_right_left();
-            return 0;
-        }
-        return 0;   // Ctrl+Y alone would redo in the control
-    case 15: PostMessageW(Main, WM_COMMAND, CMD_OPEN_SELECTED, lparam); return 0;
-    case 27:
-        clear_input_line();
-        history_cursor_to_end();
-        SetFocus(Edit);
-        return 0;
-    case 8:
-    case 127: return 0;   // Backspace and Ctrl+Backspace: the pane is not edited
-    case 9: SetFocus(Edit); return 0;
-    case 13: case 22: case 4: case 6: case 18: case 17: case 11:
-        to_input_line(WM_CHAR, wparam, lparam);
-        return 0;
-    }
-    if (c >= 32) {
-        to_input_line(WM_CHAR, wparam, lparam);
-        return 0;
-    }
-    return 0;   // the other control characters would only edit the pane
+// ---- What each key does in the pane ----
+// A handler returns whether it has taken the key. A character without one goes to the input line
+// when it is text and nowhere when it is a control character (it would only edit the pane); a key
+// without one goes to the control when the control may have it.
+
+static bool pane_has_selection() {
+    CHARRANGE range = pane_selection();
+    return range.cpMin != range.cpMax;
 }
 
+static bool copy_or_interrupt(KeyPress) {
+    if (key_down(VK_SHIFT)) {
+        PostMessageW(Main, WM_COMMAND, CMD_CODE_PAGE, 0);
+    } else if (pane_has_selection()) {
+        SendMessageW(Text, WM_COPY, 0, 0);
+        Sleep(25);
+    } else {
+        confirm_interrupt();
+    }
+    return true;
+}
+
+// Ctrl+X copies, as nothing is cut from the pane; Ctrl+Shift+X moves the window.
+static bool copy_or_toggle_monitor(KeyPress) {
+    if (key_down(VK_SHIFT)) toggle_monitor();
+    else if (!pane_has_selection()) MessageBeep(0);
+    else PostMessageW(Text, WM_CHAR, CHAR_CTRL_C, 0);
+    return true;
+}
+
+static bool to_the_input_line(KeyPress p) {
+    to_input_line(WM_CHAR, p.key, p.lparam);
+    return true;
+}
+
+static bool ignored(KeyPress) { return true; }
+
+static const KeyBinding pane_chars[] = {
+    {CHAR_CTRL_C, copy_or_interrupt},   // Ctrl+Shift+C: the code page
+    {CHAR_CTRL_A, [](KeyPress) { SendMessageW(Text, EM_SETSEL, 0, -1); return true; }},
+    {CHAR_CTRL_E, [](KeyPress) { SendMessageW(Main, WM_COMMAND, CMD_SYNC_ENV, 0); return true; }},
+    {CHAR_CTRL_S, [](KeyPress) { SendMessageW(Edit, WM_CHAR, CHAR_CTRL_S, 0); return true; }},
+    {CHAR_CTRL_X, copy_or_toggle_monitor},
+    // Ctrl+Y alone would redo in the control.
+    {CHAR_CTRL_Y, [](KeyPress) { if (key_down(VK_SHIFT)) toggle_right_left(); return true; }},
+    {CHAR_CTRL_O, [](KeyPress) { PostMessageW(Main, WM_COMMAND, CMD_OPEN_SELECTED, 0); return true; }},
+    {CHAR_ESCAPE, [](KeyPress) { clear_input_line(); history_cursor_to_end(); SetFocus(Edit); return true; }},
+    {CHAR_BACKSPACE, ignored},          // Backspace and Ctrl+Backspace: the pane is not edited
+    {CHAR_DELETE, ignored},
+    {CHAR_TAB, [](KeyPress) { SetFocus(Edit); return true; }},
+    {CHAR_ENTER, to_the_input_line},
+    {CHAR_CTRL_V, to_the_input_line},
+    {CHAR_CTRL_D, to_the_input_line},
+    {CHAR_CTRL_F, to_the_input_line},
+    {CHAR_CTRL_R, to_the_input_line},
+    {CHAR_CTRL_Q, to_the_input_line},
+    {CHAR_CTRL_K, to_the_input_line},
+};
+
+static LRESULT pane_char(HWND window, WPARAM wparam, LPARAM lparam) {
+    if (!dispatch_key(pane_chars, window, wparam, lparam) && wparam >= 32) to_input_line(WM_CHAR, wparam, lparam);
+    return 0;
+}
+
+// Down and Page Down at the pane's end, and with Ctrl, take the typing back to the input line.
+static bool down_or_back_to_typing(KeyPress p) {
+    bool shift = key_down(VK_SHIFT);
+    if (key_down(VK_CONTROL) && !shift) {
+        SetFocus(Edit);
+        return true;
+    }
+    CHARRANGE before = pane_selection();
+    pane_default(p.window, WM_KEYDOWN, p.key, p.lparam);
+    CHARRANGE after = pane_selection();
+    // Nothing moved: the pane is at its end, so typing goes on below.
+    if (before.cpMin == after.cpMin && before.cpMax == after.cpMax && !shift) SetFocus(Edit);
+    return true;
+}
+
+static bool beep(KeyPress) {
+    MessageBeep(0);
+    return true;
+}
+
+static bool input_line_key(KeyPress p) {
+    to_input_line(WM_KEYDOWN, p.key, p.lparam);
+    return true;
+}
+
+static const KeyBinding pane_keys[] = {
+    {VK_BACK, beep},
+    {VK_DELETE, beep},
+    {VK_TAB, [](KeyPress) { SetFocus(Edit); return true; }},
+    {VK_RETURN, ignored},
+    {VK_PAUSE, [](KeyPress) { SendMessageW(Edit, WM_CHAR, CHAR_CTRL_S, 0); return true; }},
+    {VK_NEXT, down_or_back_to_typing},
+    {VK_DOWN, down_or_back_to_typing},
+    {VK_END, [](KeyPress p) {   // Ctrl+End: to the end, and back to typing
+         if (key_down(VK_CONTROL) && !key_down(VK_SHIFT)) SetFocus(Edit);
+         pane_default(p.window, WM_KEYDOWN, p.key, p.lparam);
+         return true;
+     }},
+    {'R', [](KeyPress) { return key_down(VK_CONTROL); }},   // Ctrl+R, Ctrl+V: nothing
+    {'V', [](KeyPress) { return key_down(VK_CONTROL); }},
+    {'X', [](KeyPress p) {   // Ctrl+X copies
+         if (!key_down(VK_CONTROL)) return false;
+         pane_default(p.window, WM_KEYDOWN, 'C', p.lparam);
+         return true;
+     }},
+    {VK_INSERT, [](KeyPress) {   // Shift+Insert pastes, as Ctrl+V does: into the input line
+         if (!key_down(VK_SHIFT) || key_down(VK_CONTROL)) return false;
+         to_input_line(WM_CHAR, CHAR_CTRL_V, 0);
+         return true;
+     }},
+    {VK_APPS, [](KeyPress) { PostMessageW(Text, WM_RBUTTONUP, 0, MAKELPARAM(Width / 3, Height / 3)); return true; }},
+    {VK_F1, input_line_key}, {VK_F2, input_line_key}, {VK_F3, input_line_key}, {VK_F4, input_line_key},
+    {VK_F5, input_line_key}, {VK_F6, input_line_key}, {VK_F7, input_line_key}, {VK_F8, input_line_key},
+    {VK_F9, input_line_key}, {VK_F11, input_line_key}, {VK_F12, input_line_key},
+};
+
 static LRESULT pane_key_down(HWND window, WPARAM key, LPARAM lparam) {
-    bool ctrl = key_down(VK_CONTROL), shift = key_down(VK_SHIFT);
-    switch (key) {
-    case VK_BACK:
-    case VK_DELETE: MessageBeep(0); return 0;
-    case VK_TAB: SetFocus(Edit); return 0;
-    case VK_RETURN: return 0;
-    case VK_PAUSE: SendMessageW(Edit, WM_CHAR, 19, 0); return 0;
-    case VK_NEXT:
-    case VK_DOWN: {
-        if (ctrl && !shift) {
-            SetFocus(Edit);
-            return 0;
-        }
-        CHARRANGE before = pane_selection();
-        LRESULT result = pane_default(window, WM_KEYDOWN, key, lparam);
-        CHARRANGE after = pane_selection();
-        // Nothing moved: the pane is at its end, so typing goes on below.
-        if (before.cpMin == after.cpMin && before.cpMax == after.cpMax && !shift) SetFocus(Edit);
-        return result;
-    }
-    case VK_END:
-        if (ctrl && !shift) SetFocus(Edit);
-        return pane_default(window, WM_KEYDOWN, key, lparam);
-    case 'R':
-    case 'V':
-        if (ctrl) return 0;
-        break;
-    case 'X':
-        if (ctrl) return pane_default(window, WM_KEYDOWN, 'C', lparam);
-        break;
-    case VK_INSERT:
-        // Shift+Insert pastes, as Ctrl+V does: into the input line.
-        if (shift && !ctrl) {
-            to_input_line(WM_CHAR, 22, 0);
-            return 0;
-        }
-        break;
-    case VK_APPS:
-        PostMessageW(Text, WM_RBUTTONUP, 0, MAKELPARAM(Width / 3, Height / 3));
-        return 0;
-    case VK_F1: case VK_F2: case VK_F3: case VK_F4: case VK_F5: case VK_F6:
-    case VK_F7: case VK_F8: case VK_F9: case VK_F11: case VK_F12:
-        to_input_line(WM_KEYDOWN, key, lparam);
-        return 0;
-    }
-    if (!control_may_have(key, ctrl, shift)) return not_for_the_control(window, WM_KEYDOWN, key, lparam);
+    if (dispatch_key(pane_keys, window, key, lparam)) return 0;
+    if (!control_may_have(key, key_down(VK_CONTROL), key_down(VK_SHIFT)))
+        return not_for_the_control(window, WM_KEYDOWN, key, lparam);
     return pane_default(window, WM_KEYDOWN, key, lparam);
 }
 
 LRESULT CALLBACK text_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
-    case WM_CHAR: return pane_char(wparam, lparam);
+    case WM_CHAR: return pane_char(window, wparam, lparam);
     case WM_KEYDOWN: return pane_key_down(window, wparam, lparam);
     case WM_KEYUP:
         if (control_may_have(wparam, key_down(VK_CONTROL), key_down(VK_SHIFT))) break;
@@ -241,8 +263,8 @@ LRESULT CALLBACK text_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
         double_click_mark = true;
         return result;
     }
-    case WM_CUT: PostMessageW(Text, WM_CHAR, 3, 0); return 0;
-    case WM_PASTE: to_input_line(WM_CHAR, 22, 0); return 0;
+    case WM_CUT: PostMessageW(Text, WM_CHAR, CHAR_CTRL_C, 0); return 0;
+    case WM_PASTE: to_input_line(WM_CHAR, CHAR_CTRL_V, 0); return 0;
     }
     return pane_default(window, message, wparam, lparam);
 }

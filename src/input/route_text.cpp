@@ -1,5 +1,6 @@
 // Command submission over plain text.
 #include "input/route_text.h"
+#include "input/keys.h"
 #include "input/lookup_text.h"
 #include <string.h>
 
@@ -159,7 +160,7 @@ size_t join_bounded(wchar_t* out, size_t cap, const wchar_t* prefix, const wchar
 }
 
 PauseAnswer pause_answer(bool output_paused, wchar_t c) {
-    return (output_paused && c != 19) ? PAUSE_RESUME_AND_CONSUME : PAUSE_NOT_PAUSED;
+    return (output_paused && c != CHAR_CTRL_S) ? PAUSE_RESUME_AND_CONSUME : PAUSE_NOT_PAUSED;
 }
 
 int pager_page_lines(int grid_lines) { return grid_lines > 2 ? grid_lines - 1 : 1; }
@@ -175,7 +176,7 @@ PagerAnswer pager_answer(bool paging_mode, int lines_left, int grid_lines, wchar
     }
     answer.end_paging = lower == L'f';
     answer.read = true;
-    answer.lines_left = (c == 13 && !answer.end_paging) ? 1 : pager_page_lines(grid_lines);
+    answer.lines_left = (c == CHAR_ENTER && !answer.end_paging) ? 1 : pager_page_lines(grid_lines);
     return answer;
 }
 

@@ -156,6 +156,13 @@ TEST(ReaderText, SplitUtf8SequencesAreCarried) {
     EXPECT_EQ(incomplete("\xF0\x9D\x84\x9E"), 0);
     EXPECT_EQ(incomplete("x\xC3"), 1);
     EXPECT_EQ(incomplete("x\xC3\xA4"), 0);
+    EXPECT_EQ(incomplete("x\xC2"), 1);       // the lead bytes at the edges of their lengths
+    EXPECT_EQ(incomplete("x\xDF"), 1);
+    EXPECT_EQ(incomplete("x\xE0"), 1);
+    EXPECT_EQ(incomplete("x\xEF\xBF"), 2);
+    EXPECT_EQ(incomplete("x\xF4\x8F\xBF"), 3);
+    EXPECT_EQ(incomplete("x\xC1"), 0);       // no lead bytes: nothing to wait for
+    EXPECT_EQ(incomplete("x\xF5\x80"), 0);
     EXPECT_EQ(incomplete("\xEF\xBB"), 2);   // the byte-order mark's lead byte, and U+F000 to U+FFFF
     EXPECT_EQ(incomplete("plain"), 0);
     EXPECT_EQ(incomplete("\x80\x80\x80\x80"), 0);   // malformed: nothing to wait for
@@ -202,6 +209,12 @@ std::string utf16le(const std::wstring& text) {
     std::string bytes;
     for (wchar_t c : text) bytes += {(char)(c & 0xFF), (char)(c >> 8)};
     return bytes;
+}
+
+std::wstring repeated(const wchar_t* text, int times) {
+    std::wstring s;
+    while (times-- > 0) s += text;
+    return s;
 }
 
 // Each piece as text, and a "|" where it ends: 8-bit bytes widened one by one (as a Latin-1 code
@@ -251,10 +264,45 @@ TEST(ReaderText, Utf16OutputIsDecodedUntilThePrompt) {
          L"\x4E2D!|\r\n==> C:\\> |"},
         {"the prompt split between reads",
          {{"\xFF\xFE" + utf16le(L"ok\r\n") + "\r\n==", true}, {"> C:\\> ", false}},
-         L"ok\r\n|\r\n==> C:\\> |"},
+         L"ok\r\n|\r\n|==> C:\\> |"},
+        {"a read that ends just after the prompt's drive",
+         {{"\xFF\xFE" + utf16le(L"ok\r\n") + "\r\n==> C:", true}, {"\\> dir\r\n", false}},
+         L"ok\r\n|\r\n|==> C:\\> dir\r\n|"},
+        {"the slave's line break read alone, nothing waiting, before its prompt",
+         {{"\xFF\xFE" + utf16le(L"ok\r\n"), false}, {"\r\n", false}, {"==> C:\\> ", false}},
+         L"ok\r\n|\r\n|==> C:\\> |"},
+        {"8-bit text of an odd length after the tool's output, then the prompt",
+         {{"\xFF\xFE" + utf16le(L"ok\r\n") + "x\r\n" + prompt, false}}, L"ok\r\n|x\r\n\r\n==> C:\\> |"},
+        {"the same with the prompt cut off by the read",
+         {{"\xFF\xFE" + utf16le(L"ok\r\n") + "x\r\n\r\n=", true}, {"=> C:\\> ", false}},
+         L"ok\r\n|x\r\n\r\n==> C:\\> |"},
+        {"CJK whose bytes look like a letter, a colon and a backslash",
+         {{"\xFF\xFE" + utf16le(L"\x516C\x5C3A x\r\n") + prompt, false}},
+         L"\x516C\x5C3A x\r\n|\r\n==> C:\\> |"},
         {"the prompt in the next read", {{"\xFF\xFE" + utf16le(L"ok\r\n"), true}, {"\r\n==> C:\\> ", false}},
          L"ok\r\n|\r\n==> C:\\> |"},
-        {"a 0xFF that starts no mark", {{"\xFF" "abcdefghij", true}}, L"\xFF" L"abcdefghij|"},
+        {"a 0xFF that starts no mark", {{"\xFF" "abcdefghij", true}, {"\r\n", false}}, L"\xFF" L"abcdefghij\r\n|"},
+        {"a Cyrillic line first, without a mark",
+         {{"wsl -l\r\n" + utf16le(L"\x0414\x0438\x0441\x0442\x0440:\r\nUbuntu\r\n") + prompt, false}},
+         L"wsl -l\r\n|\x0414\x0438\x0441\x0442\x0440:\r\nUbuntu\r\n|\r\n==> C:\\> |"},
+        {"CJK first, then a blank and Latin letters",
+         {{utf16le(L"\x9002\x7528\x4E8E Linux \x7684:\r\n"), false}},
+         L"\x9002\x7528\x4E8E Linux \x7684:\r\n|"},
+        {"Arabic letters", {{utf16le(L"\x0627\x0628\x062A"), false}}, L"\x0627\x0628\x062A|"},
+        {"Thai letters", {{utf16le(L"\x0E20\x0E21\x0E22"), false}}, L"\x0E20\x0E21\x0E22|"},
+        {"Greek letters, with their accents and an ASCII blank", {{utf16le(L"\x1F00 \x1F01"), false}},
+         L"\x1F00 \x1F01|"},
+        {"no run: other scripts from unit to unit, as binary output has",
+         {{"\x01\x03\x02\x04\x03\x05\r\n", false}}, L"\x01\x03\x02\x04\x03\x05\r\n|"},
+        {"CJK alone, its line end inside the look",
+         {{utf16le(L"\x30D5\x30A1\x30A4\x30EB\x304C\x898B\x3064\x304B\x308A\x307E\x305B\x3093\x3002\r\n"), false}},
+         L"\x30D5\x30A1\x30A4\x30EB\x304C\x898B\x3064\x304B\x308A\x307E\x305B\x3093\x3002\r\n|"},
+        {"CJK alone beyond the look: taken for 8-bit, and the next line for UTF-16 by the line end",
+         {{utf16le(std::wstring(20, L'\x4E2D') + L"\r\nUbuntu \x4E2D\r\n"), false}},
+         repeated(L"-N", 20) + L"\r\n|Ubuntu \x4E2D\r\n|"},
+        {"8-bit tabs, backspaces, bells, escapes and carriage returns where high bytes would be",
+         {{"1\t2\t3\t\r\n4\b5\b6\b\r\n7\a8\a9\a\r\na\x1b" "b\x1b" "c\x1b\r\n1\r2\r3\r4\r\n", true}},
+         L"1\t2\t3\t\r\n4\b5\b6\b\r\n7\a8\a9\a\r\na\x1b" L"b\x1b" L"c\x1b\r\n1\r2\r3\r4\r\n|"},
         {"a prompt of the user's own, without the arrows",
          {{"\xFF\xFE" + utf16le(L"ok\r\n") + "\r\nD:\\work>", false}},
          L"ok\r\n|\r\nD:\\work>|"},

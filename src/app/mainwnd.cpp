@@ -254,9 +254,7 @@ static void code_page_command() {
     }
     CodePage = entered;
     derive_slave_code_page();
-    char line[32];
-    snprintf(line, sizeof line, "CHCP %d\r\n", slave_code_page);
-    send_to_slave(line);
+    send_code_page_line();
 }
 
 // The font dialog reckons heights in the screen's DPI, the one its point sizes are read in; Size

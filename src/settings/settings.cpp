@@ -79,10 +79,12 @@ void set_settings_defaults(COLORREF window_text, COLORREF window_background) {
     slave_code_page = INITIAL_SLAVE_CODE_PAGE;
 }
 
+// The ANSI and OEM code pages by number: conversions and CHCP need the page itself (on a system
+// with Windows' UTF-8 option both are 65001).
 void derive_slave_code_page() {
-    if (CodePage == 0)
+    if (CodePage == CP_ACP)
         slave_code_page = (int)GetACP();
-    else if (CodePage == 1 || CodePage == CP_UTF8)
+    else if (CodePage == CP_OEMCP)
         slave_code_page = (int)GetOEMCP();
     else
         slave_code_page = CodePage;

@@ -281,6 +281,57 @@ int decode_read(unsigned char* bytes, int count, StreamDecoding* decoding, bool 
     return count - i;
 }
 
+static unsigned char lower_ascii(unsigned char c) { return c >= 'A' && c <= 'Z' ? (unsigned char)(c + 32) : c; }
+static bool is_blank_byte(unsigned char c) { return c == ' ' || c == '\t'; }
+
+void chcp_echo_clear(ChcpEcho* echo) {
+    echo->line[0] = 0;
+    echo->length = 0;
+    echo->matched = 0;
+    echo->code_page = 0;
+}
+
+bool chcp_echo_await(ChcpEcho* echo, const char* line, int code_page) {
+    chcp_echo_clear(echo);
+    int n = 0;
+    for (const unsigned char* p = (const unsigned char*)line; *p && *p != '\r' && *p != '\n'; p++) {
+        bool blank = is_blank_byte(*p);
+        if (blank && (n == 0 || echo->line[n - 1] == ' ')) continue;
+        if (n == CHCP_ECHO_MAX) return false;
+        echo->line[n++] = blank ? ' ' : (char)lower_ascii(*p);
+    }
+    if (n > 0 && echo->line[n - 1] == ' ') n--;
+    if (n == 0) return false;
+    echo->line[n] = 0;
+    echo->length = n;
+    echo->code_page = code_page;
+    return true;
+}
+
+int chcp_echo_find(ChcpEcho* echo, const unsigned char* bytes, int count) {
+    if (echo->length == 0) return -1;
+    for (int i = 0; i < count; i++) {
+        unsigned char c = lower_ascii(bytes[i]);
+        int m = echo->matched;
+        if (m == echo->length) {
+            // The whole line: blanks and a carriage return may come before its line feed.
+            if (c == '\n') {
+                echo->length = 0;
+                echo->matched = 0;
+                return i + 1;
+            }
+            if (is_blank_byte(c) || c == '\r') continue;
+        } else if (c == (unsigned char)echo->line[m] || (echo->line[m] == ' ' && is_blank_byte(c))) {
+            echo->matched = m + 1;
+            continue;
+        } else if (m > 0 && echo->line[m - 1] == ' ' && is_blank_byte(c)) {
+            continue;   // more of a run of blanks
+        }
+        echo->matched = c == (unsigned char)echo->line[0] ? 1 : 0;
+    }
+    return -1;
+}
+
 int parse_prompt(const wchar_t* text, int length, bool starts_line, int* dir_start, int* dir_length) {
     *dir_start = *dir_length = -1;
     int lf = last_index_of(text, length, 10);

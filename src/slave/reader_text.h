@@ -78,6 +78,26 @@ typedef void (*DecodedPiece)(const unsigned char* bytes, int count, bool utf16, 
 int decode_read(unsigned char* bytes, int count, StreamDecoding* decoding, bool more_waiting, ByteEncoding encoding,
                 LeadByteTest is_lead_byte, void* lead_context, DecodedPiece piece, void* piece_context);
 
+// Where a code page the slave has been told takes effect in its output: cmd switches when it runs
+// the CHCP line, after it has echoed it, so what comes before the end of that echo is still in the
+// old page. The line is kept in ASCII lower case, trimmed, with each run of blanks as one.
+enum { CHCP_ECHO_MAX = 16 };
+struct ChcpEcho {
+    char line[CHCP_ECHO_MAX + 1];   // empty: no echo awaited
+    int length;
+    int matched;                    // of line, then its line end, in the output so far
+    int code_page;
+};
+
+// Awaits the echo of line (its line end, if any, is not part of it). False, with nothing awaited,
+// when the line is empty or too long to be a CHCP line.
+bool chcp_echo_await(ChcpEcho* echo, const char* line, int code_page);
+void chcp_echo_clear(ChcpEcho* echo);
+// Looks for the awaited echo, followed by blanks and its line end, in the next bytes of the
+// output; a match may span reads. Returns the offset just past the line feed, where the new page
+// begins (the echo is then no longer awaited), or -1.
+int chcp_echo_find(ChcpEcho* echo, const unsigned char* bytes, int count);
+
 // Prompt recognition on one piece of standard output. Returns k, the characters from the last line
 // feed (included) to the end when the last line holds a drive-letter path, else 0. A piece without a
 // line feed that starts a line (starts_line: what was shown before it ended with one) is a last line

@@ -189,11 +189,15 @@ void flush_slave_input() {
     }
 }
 
+// The slave reads with the console's starting page (OEM) until it runs CHCP: the prompt line is
+// plain ASCII, and whatever is converted comes after the CHCP line.
 void send_prompt_line() {
-    convert_for_slave(L"prompt $Q$Q$G$S$p$g$s");
-    size_t used = strlen(conversion_buffer);
-    snprintf(conversion_buffer + used, sizeof conversion_buffer - used, "\r\nCHCP %d\r\n", slave_code_page);
-    send_to_slave(conversion_buffer);
+    send_to_slave("prompt $Q$Q$G$S$p$g$s\r\n");
+    send_code_page_line();
+    if (AddPath[0]) {
+        wchar_t line[PATH_VALUE_MAX + 32];
+        if (build_add_path_command(line, PATH_VALUE_MAX + 32, AddPath) > 0) send_to_slave(convert_for_slave(line));
+    }
 }
 
 // The slave's console window. On Windows the console window belongs to conhost, but
@@ -361,10 +365,6 @@ void start_slave() {
         hide_at_first_prompt = true;
     }
     if (ErrorLog) SendMessageW(Main, WM_COMMAND, CMD_BEGIN_ERROR_LOG, 0);
-    if (AddPath[0]) {
-        wchar_t line[PATH_VALUE_MAX + 32];
-        if (build_add_path_command(line, PATH_VALUE_MAX + 32, AddPath) > 0) send_to_slave(convert_for_slave(line));
-    }
 }
 
 void stop_slave() {

@@ -38,7 +38,10 @@ size_t slave_input_queued();
 // Sends what waits now, paced, for a caller that needs it out before it goes on; gives up (the
 // rest stays queued) once the pipe has taken nothing for a second.
 void flush_slave_input();
+// The set-up lines of a fresh slave: its prompt, its code page, then the AddPath line.
 void send_prompt_line();
+// "CHCP" with the slave code page; the reader takes the slave's output in it after the echo.
+void send_code_page_line();
 HWND find_slave_console_window();
 bool run_program_directly(wchar_t* command_line, int show_command);
 // The command processor by full path (see slave.cpp); false when there is none.

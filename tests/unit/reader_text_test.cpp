@@ -335,6 +335,43 @@ TEST(ReaderText, Utf16OutputIsDecodedUntilThePrompt) {
               DECODE_KEEP_MAX);
 }
 
+// Where the output of a slave told a new code page switches to it: past the echo of the CHCP line,
+// however the reads fall. Each case: the line sent, the reads, and where in which read it switches.
+TEST(ReaderText, ACodePageTakesEffectAfterTheEchoOfItsLine) {
+    struct Case {
+        const char* line;
+        std::vector<std::string> reads;
+        int read, offset;   // -1: never
+    } cases[] = {
+        {"CHCP 1252\r\n", {"==> C:\\Jos\x82> CHCP 1252\r\nActive code page: 1252\r\n"}, 0, 24},
+        {"  chcp \t 850 ", {"> CHCP  850 \t\r\n\xE9"}, 0, 15},
+        {"chcp 850", {"> ch", "CP 8", "50\r", "\n\xE9"}, 3, 1},
+        {"chcp 850", {"chcp 850\n"}, 0, 9},
+        {"chcp 850", {"> cchcp 850\r\n"}, 0, 13},
+        {"chcp 850", {"> chcp 8500\r\nchcp 85\r\nchcp 850x\r\nchcp 850 x\r\nchcp\r\n850\r\n"}, -1, -1},
+    };
+    for (const Case& c : cases) {
+        ChcpEcho echo;
+        ASSERT_TRUE(chcp_echo_await(&echo, c.line, 850)) << c.line;
+        for (int r = 0; r < (int)c.reads.size(); r++) {
+            const std::string& bytes = c.reads[r];
+            int found = chcp_echo_find(&echo, (const unsigned char*)bytes.data(), (int)bytes.size());
+            EXPECT_EQ(found, r == c.read ? c.offset : -1) << c.line << " read " << r;
+        }
+        EXPECT_EQ(echo.code_page, 850);
+        // Taken once: the same echo again changes nothing.
+        std::string again = "chcp 850\r\n";
+        int found_again = chcp_echo_find(&echo, (const unsigned char*)again.data(), (int)again.size());
+        EXPECT_EQ(found_again, c.read >= 0 ? -1 : 10) << c.line;
+    }
+    // Nothing to await: an empty line, or one longer than any CHCP line.
+    ChcpEcho echo;
+    EXPECT_FALSE(chcp_echo_await(&echo, " \r\n", 850));
+    EXPECT_FALSE(chcp_echo_await(&echo, "chcp 123456789012", 850));
+    EXPECT_TRUE(chcp_echo_await(&echo, "chcp 12345678901", 850));   // just fits
+    EXPECT_EQ(chcp_echo_find(&echo, (const unsigned char*)"\r\n", 2), -1);
+}
+
 TEST(ReaderText, PromptLineGivesItsDirectoryAndLength) {
     std::wstring dir;
     EXPECT_EQ(prompt_of(L"dir\r\n\r\n==> C:\\Work> ", &dir), 14);

@@ -146,7 +146,7 @@ TEST_F(SettingsFile, KeysMatchByFirstLetterWithinTheirSection) {
     read_settings();
     EXPECT_EQ(7, Uses);
     EXPECT_EQ(65001, CodePage);
-    EXPECT_EQ((int)GetOEMCP(), slave_code_page);
+    EXPECT_EQ(65001, slave_code_page);
     EXPECT_EQ(3u, Background);          // "[Misc]" right after "[Fonts]" was a key line of [Fonts]
     EXPECT_EQ(5, BeepsMax);
     EXPECT_EQ(TEXT_COLOUR, ColorText);  // lower case is another key
@@ -171,7 +171,7 @@ TEST_F(SettingsFile, SlaveCodePageFollowsCodePage) {
     EXPECT_EQ(850, slave_code_page);
     CodePage = 65001;
     derive_slave_code_page();
-    EXPECT_EQ((int)GetOEMCP(), slave_code_page);
+    EXPECT_EQ(65001, slave_code_page);
 }
 
 // A code page the conversions cannot use would make every command and every output line vanish.

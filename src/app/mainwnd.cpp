@@ -120,7 +120,7 @@ static void open_selected_text() {
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
         // Quoted: a folder named "a&b" must not run "b", nor "x^y" lose its caret.
         wchar_t line[3 * 260 + 16];
-        if (build_cd_line(line, sizeof line / sizeof line[0], selected) > 0) send_to_slave(convert_for_slave(line));
+        if (build_cd_line(line, sizeof line / sizeof line[0], selected) > 0) send_text_to_slave(line);
         return;
     }
     HINSTANCE result = shell_open(Main, selected, tracked_directory[0] ? tracked_directory : NULL);

@@ -104,6 +104,8 @@ void run_not_found_hook() {
 }
 
 void route_to_slave() {
+    // A line the slave's code page cannot carry is not sent; it stays in the history.
+    if (!convert_for_slave(command_buffer)) return;
     const char* marker = "";
     if (classify_command_word(command_word)) {
         // start takes a first quoted argument for the window's title: a quoted program path

@@ -66,6 +66,38 @@ TEST_F(Submission, LinesReachTheSlaveAndSetPaging) {
     EXPECT_TRUE(command_buffer[0] == 0);
 }
 
+// What goes to the slave is in its code page, character for character, or not at all.
+TEST_F(Submission, LinesGoInTheSlavesCodePageOrNotAtAll) {
+    int saved_code_page = CodePage, saved_slave_page = slave_code_page;
+    COLORREF saved_error = ErrorText;
+    std::wstring saved_directory = tracked_directory;
+    ErrorText = RGB(255, 0, 0);
+    wcscpy(tracked_directory, L"C:\\x");
+    CodePage = 0;
+    slave_code_page = 1252;
+    // Best fit would make the fullwidth ampersand cmd's own "&".
+    EXPECT_EQ(submit(L"echo x\xFF06md y"), "");
+    EXPECT_EQ(pane(), L"\rNot sent: code page 1252 has no \"\xFF06\" (U+FF06). UTF-8 has every character: "
+                      L"View > Code Page..., 8.\r\r==> C:\\x> ");
+    EXPECT_EQ(colour_at(1), RGB(255, 0, 0));
+    EXPECT_FALSE(paging_mode);
+    SendMessageW(Edit, WM_KEYDOWN, VK_UP, 0);   // nothing typed is lost
+    EXPECT_EQ(text_of(Edit), L"echo x\xFF06md y");
+    SetWindowTextW(Edit, L"");
+    SetWindowTextW(Text, L"");
+    EXPECT_EQ(submit(L"echo \xD83D"), "");   // half a character, in any page
+    EXPECT_NE(pane().find(L"Not sent: U+D83D is half of a character"), std::wstring::npos);
+    EXPECT_EQ(submit(L"echo caf\x00E9"), "echo caf\xE9\r\n");
+
+    // A system whose ANSI page is UTF-8: CodePage 0 is that page, by its number.
+    slave_code_page = 65001;
+    EXPECT_EQ(submit(L"echo caf\x00E9 \x4E2D"), "echo caf\xC3\xA9 \xE4\xB8\xAD\r\n");
+
+    CodePage = saved_code_page, slave_code_page = saved_slave_page;
+    ErrorText = saved_error;
+    wcscpy(tracked_directory, saved_directory.c_str());
+}
+
 TEST_F(Submission, ClearScreenAndBypassSendOnlyALineEnd) {
     SetWindowTextW(Text, L"old output");
     EXPECT_EQ(submit(L"cls"), "\n");   // Clear Screen's fresh prompt, nothing of the line

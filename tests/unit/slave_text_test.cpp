@@ -43,6 +43,7 @@ TEST(SlaveText, CommandLineJoinedWithQuotesOrNotAtAll) {
     EXPECT_TRUE(join_command_line(L"C:\\c.exe", L"", out, 11));   // 10 characters and the end
     EXPECT_FALSE(join_command_line(L"C:\\cc.exe", L"", out, 11));
     EXPECT_STREQ(out, L"");
+    EXPECT_FALSE(join_command_line(L"C:\\c.exe", L"", nullptr, 0));   // no room at all: nothing written
 }
 
 TEST(SlaveText, OnlyAbsolutePathEntriesAreSearched) {
@@ -85,6 +86,44 @@ TEST(SlaveText, SystemFolderPathsMoveToSysnative) {
                                 64));
     EXPECT_FALSE(move_to_folder(L"C:\\Windows\\System32\\cmd.exe", L"C:\\Windows\\System32",
                                 L"C:\\Windows\\Sysnative", out, 28));
+}
+
+// A code page of Latin-1 alone: one unit up to U+00FF.
+bool latin1_carries(const wchar_t* character, int units, void* calls) {
+    ++*(int*)calls;
+    return units == 1 && character[0] <= 0xFF;
+}
+
+TEST(SlaveText, TheFirstCharacterTheCodePageLacks) {
+    struct Case {
+        std::wstring text;
+        int at, units;
+        unsigned long code_point;
+        int calls;   // characters looked at
+    } cases[] = {
+        {L"echo caf\x00E9", -1, 0, 0, 9},
+        {L"echo x\xFF06md y\xFF06", 6, 1, 0xFF06, 7},
+        {L"a\xD83D\xDE00" L"b", 1, 2, 0x1F600, 2},   // a pair is one character
+        {L"a\xDBFF\xDFFF", 1, 2, 0x10FFFF, 2},
+        {L"ab\xD83D", 2, 1, 0xD83D, 3},              // a surrogate without its partner
+        {L"\xDE00x", 0, 1, 0xDE00, 1},
+        {L"\xD800\xD800\xDC00", 0, 1, 0xD800, 1},
+    };
+    for (const Case& c : cases) {
+        int calls = 0, units = 0;
+        unsigned long code_point = 0;
+        int at = first_uncarried(c.text.c_str(), (int)c.text.size(), latin1_carries, &calls, &code_point, &units);
+        EXPECT_EQ(at, c.at);
+        EXPECT_EQ(calls, c.calls);
+        if (c.at < 0) continue;
+        EXPECT_EQ(units, c.units);
+        EXPECT_EQ(code_point, c.code_point);
+    }
+    // A pair cut by the text's length is half a character.
+    int calls = 0, units = 0;
+    unsigned long code_point = 0;
+    EXPECT_EQ(first_uncarried(L"ab\xD83D\xDE00", 3, latin1_carries, &calls, &code_point, &units), 2);
+    EXPECT_EQ(units, 1);
 }
 
 }  // namespace

@@ -41,4 +41,22 @@ TEST(CodePage, Utf8NamesReachTheSlaveAndTheDiskAsTyped) {
     EXPECT_TRUE(tavro.wait_for_pane(L"\\" + name + L"> ", 60000));
 }
 
+// A character the page lacks stops its line before it reaches the slave: best fit would make the
+// fullwidth ampersand cmd's own. A "chcp" the user types is followed.
+TEST(CodePage, ALineWithACharacterThePageLacksIsRefusedAndATypedChcpIsFollowed) {
+    Tavro tavro;
+    ASSERT_TRUE(start_at_prompt(tavro));
+    size_t prompts = count_occurrences(tavro.pane_text(), L"==> ");
+    tavro.type_line(L"echo x\xFF06md made-by-best-fit");
+    ASSERT_TRUE(wait_for_fresh_prompt(tavro, prompts, 60000));
+    ASSERT_TRUE(tavro.run_command(L"chcp 850", 60000));
+    EXPECT_NE(tavro.pane_text().find(L"Not sent: code page 1252 has no \"\xFF06\" (U+FF06)"), std::wstring::npos);
+    EXPECT_FALSE(file_exists(tavro.path_in_folder(L"made-by-best-fit")));
+    const std::wstring name = L"\x00E9t\x00E9";
+    ASSERT_TRUE(tavro.run_command(L"md " + name, 60000));
+    ASSERT_TRUE(tavro.run_command(L"cd " + name, 60000));
+    EXPECT_TRUE(file_exists(tavro.path_in_folder(name.c_str())));
+    EXPECT_TRUE(tavro.wait_for_pane(L"\\" + name + L"> ", 60000));
+}
+
 }  // namespace

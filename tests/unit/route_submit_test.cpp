@@ -66,9 +66,10 @@ TEST_F(Submission, LinesReachTheSlaveAndSetPaging) {
     EXPECT_TRUE(command_buffer[0] == 0);
 }
 
-// What goes to the slave is in its code page, character for character, or not at all.
+// What goes to the slave is in its code page, character for character, or not at all; a "chcp"
+// the user types changes that page for Tavro too.
 TEST_F(Submission, LinesGoInTheSlavesCodePageOrNotAtAll) {
-    int saved_code_page = CodePage, saved_slave_page = slave_code_page;
+    int saved_code_page = CodePage, saved_slave_page = slave_code_page, saved_output_page = output_code_page;
     COLORREF saved_error = ErrorText;
     std::wstring saved_directory = tracked_directory;
     ErrorText = RGB(255, 0, 0);
@@ -93,7 +94,26 @@ TEST_F(Submission, LinesGoInTheSlavesCodePageOrNotAtAll) {
     slave_code_page = 65001;
     EXPECT_EQ(submit(L"echo caf\x00E9 \x4E2D"), "echo caf\xC3\xA9 \xE4\xB8\xAD\r\n");
 
-    CodePage = saved_code_page, slave_code_page = saved_slave_page;
+    // The user's "chcp" is followed: what goes out from now on, and what comes back after its echo.
+    slave_code_page = 1252;
+    output_code_page = 1252;
+    EXPECT_EQ(submit(L"chcp 850"), "chcp 850\r\n");
+    EXPECT_EQ(CodePage, 850);
+    EXPECT_EQ(slave_code_page, 850);
+    EXPECT_EQ(submit(L"echo caf\x00E9"), "echo caf\x82\r\n");
+    SetWindowTextW(Text, L"");
+    DWORD done;
+    std::string answer = "==> C:\\x> chcp 850\r\nActive code page: 850\r\n\r\n==> C:\\Jos\x82> ";
+    WriteFile(slave_out_write, answer.data(), (DWORD)answer.size(), &done, nullptr);
+    read_slave_output(stdout_read);
+    EXPECT_EQ(output_code_page, 850);
+    EXPECT_NE(pane().find(L"==> C:\\Jos\x00E9> "), std::wstring::npos);
+    EXPECT_EQ(submit(L"chcp 1200"), "chcp 1200\r\n");   // no page the conversions can use: not followed
+    EXPECT_EQ(submit(L"chcp 1"), "chcp 1\r\n");
+    EXPECT_EQ(submit(L"chcp 437 > nul"), "chcp 437 > nul\r\n");
+    EXPECT_EQ(CodePage, 850);
+    empty_pending_tails();
+    CodePage = saved_code_page, slave_code_page = saved_slave_page, output_code_page = saved_output_page;
     ErrorText = saved_error;
     wcscpy(tracked_directory, saved_directory.c_str());
 }

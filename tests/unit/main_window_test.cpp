@@ -331,8 +331,7 @@ TEST_F(MainWindow, OpenSelectedTextChangesToADirectoryAndOpensAFile) {
         if (name == L"100%") line += "\"\"";   // no "%...%" in it can name a variable
         EXPECT_EQ(sent(), line + "\"\r\n");
     }
-    // A name with characters the slave's code page lacks is not sent: best fit would make this
-    // cd "x"&calc&"y".
+    // Characters the slave's code page lacks: not sent (best fit would make it cd "x"&calc&"y").
     slave_code_page = 1252;
     std::wstring lookalike = temp + L"x\xFF02\xFF06" L"calc\xFF06\xFF02y";
     ASSERT_TRUE(CreateDirectoryW(lookalike.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
@@ -340,7 +339,6 @@ TEST_F(MainWindow, OpenSelectedTextChangesToADirectoryAndOpensAFile) {
     command(CMD_OPEN_SELECTED);
     RemoveDirectoryW(lookalike.c_str());
     EXPECT_EQ(sent(), "");
-    EXPECT_NE(pane().find(L"Not sent: code page 1252 has no \"\xFF02\" (U+FF02)"), std::wstring::npos);
     EXPECT_TRUE(opened.empty());
 
     std::wstring file = temp + L"tavro_open_selected.txt";

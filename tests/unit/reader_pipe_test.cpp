@@ -360,22 +360,6 @@ TEST_F(ReaderPipes, APromptBeforeTheCommandsEchoDoesNotEndItsPaging) {
     EXPECT_FALSE(paging_mode);
 }
 
-// A fresh slave's console starts in the OEM page: its banner, its first prompts and the echo of the
-// CHCP line are in that page, what follows the echo in the page CHCP names.
-TEST_F(ReaderPipes, OutputBeforeTheEchoOfChcpIsInTheConsolesStartingPage) {
-    empty_pending_tails();
-    EXPECT_EQ(output_code_page, (int)GetOEMCP());
-    output_code_page = 437;
-    follow_code_page_at_echo("CHCP 1252\r\n", 1252);
-    out.put("C:\\Jos\x82>prompt $Q$Q$G$S$p$g$s\r\n\r\n==> C:\\Jos\x82> CHCP 12");
-    read_slave_output(stdout_read);
-    out.put("52\r\nActive code page: 1252\r\n\r\n==> C:\\Jos\xE9> ");
-    read_slave_output(stdout_read);
-    EXPECT_EQ(pane_text_now(), L"C:\\Jos\x00E9>prompt $Q$Q$G$S$p$g$s\r\r==> C:\\Jos\x00E9> CHCP 1252\r"
-                               L"Active code page: 1252\r\r==> C:\\Jos\x00E9> ");
-    EXPECT_EQ(output_code_page, 1252);
-}
-
 // The slave writes in the page it was told, by number: with Windows' UTF-8 option the ANSI page
 // (CodePage 0) is UTF-8, and its characters come split between reads like any other's.
 TEST_F(ReaderPipes, Utf8CharacterSplitBetweenReads) {

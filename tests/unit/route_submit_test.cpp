@@ -66,55 +66,43 @@ TEST_F(Submission, LinesReachTheSlaveAndSetPaging) {
     EXPECT_TRUE(command_buffer[0] == 0);
 }
 
-// What goes to the slave is in its code page, character for character, or not at all; a "chcp"
-// the user types changes that page for Tavro too.
+// What goes to the slave is in its code page or not at all; a "chcp" typed alone is followed, on
+// both sides of the pipe.
 TEST_F(Submission, LinesGoInTheSlavesCodePageOrNotAtAll) {
-    int saved_code_page = CodePage, saved_slave_page = slave_code_page, saved_output_page = output_code_page;
-    COLORREF saved_error = ErrorText;
+    int saved_code_page = CodePage, saved_slave_page = slave_code_page;
     std::wstring saved_directory = tracked_directory;
-    ErrorText = RGB(255, 0, 0);
     wcscpy(tracked_directory, L"C:\\x");
     CodePage = 0;
     slave_code_page = 1252;
-    // Best fit would make the fullwidth ampersand cmd's own "&".
-    EXPECT_EQ(submit(L"echo x\xFF06md y"), "");
+    EXPECT_EQ(submit(L"echo x\xFF06md y"), "");   // best fit would send cmd's own "&"
     EXPECT_EQ(pane(), L"\rNot sent: code page 1252 has no \"\xFF06\" (U+FF06). UTF-8 has every character: "
                       L"View > Code Page..., 8.\r\r==> C:\\x> ");
-    EXPECT_EQ(colour_at(1), RGB(255, 0, 0));
-    EXPECT_FALSE(paging_mode);
-    SendMessageW(Edit, WM_KEYDOWN, VK_UP, 0);   // nothing typed is lost
-    EXPECT_EQ(text_of(Edit), L"echo x\xFF06md y");
-    SetWindowTextW(Edit, L"");
-    SetWindowTextW(Text, L"");
-    EXPECT_EQ(submit(L"echo \xD83D"), "");   // half a character, in any page
+    EXPECT_EQ(colour_at(1), ErrorText);
+    SendMessageW(Edit, WM_KEYDOWN, VK_UP, 0);
+    EXPECT_EQ(text_of(Edit), L"echo x\xFF06md y");   // nothing typed is lost
+    EXPECT_EQ(submit(L"echo \xD83D"), "");           // half a character, in any page
     EXPECT_NE(pane().find(L"Not sent: U+D83D is half of a character"), std::wstring::npos);
-    EXPECT_EQ(submit(L"echo caf\x00E9"), "echo caf\xE9\r\n");
-
-    // A system whose ANSI page is UTF-8: CodePage 0 is that page, by its number.
-    slave_code_page = 65001;
+    slave_code_page = 65001;                         // CodePage 0 where the ANSI page is UTF-8
     EXPECT_EQ(submit(L"echo caf\x00E9 \x4E2D"), "echo caf\xC3\xA9 \xE4\xB8\xAD\r\n");
 
-    // The user's "chcp" is followed: what goes out from now on, and what comes back after its echo.
-    slave_code_page = 1252;
-    output_code_page = 1252;
+    output_code_page = 65001;
+    empty_pending_tails();   // a fresh slave, whose console starts in the OEM page
+    EXPECT_EQ(output_code_page, (int)GetOEMCP());
+    slave_code_page = output_code_page = 1252;
     EXPECT_EQ(submit(L"chcp 850"), "chcp 850\r\n");
-    EXPECT_EQ(CodePage, 850);
-    EXPECT_EQ(slave_code_page, 850);
     EXPECT_EQ(submit(L"echo caf\x00E9"), "echo caf\x82\r\n");
-    SetWindowTextW(Text, L"");
-    DWORD done;
-    std::string answer = "==> C:\\x> chcp 850\r\nActive code page: 850\r\n\r\n==> C:\\Jos\x82> ";
-    WriteFile(slave_out_write, answer.data(), (DWORD)answer.size(), &done, nullptr);
-    read_slave_output(stdout_read);
-    EXPECT_EQ(output_code_page, 850);
-    EXPECT_NE(pane().find(L"==> C:\\Jos\x00E9> "), std::wstring::npos);
-    EXPECT_EQ(submit(L"chcp 1200"), "chcp 1200\r\n");   // no page the conversions can use: not followed
-    EXPECT_EQ(submit(L"chcp 1"), "chcp 1\r\n");
-    EXPECT_EQ(submit(L"chcp 437 > nul"), "chcp 437 > nul\r\n");
     EXPECT_EQ(CodePage, 850);
+    for (const wchar_t* other : {L"chcp 1200", L"chcp 1", L"chcp 437 > nul"}) submit(other);
+    EXPECT_EQ(slave_code_page, 850);
+    std::string answer = "==> C:\\Jos\xE9> chcp 850\r\nActive code page: 850\r\n\r\n==> C:\\Jos\x82> ";
+    DWORD done;
+    WriteFile(slave_out_write, answer.data(), (DWORD)answer.size(), &done, nullptr);
+    SetWindowTextW(Text, L"");
+    read_slave_output(stdout_read);
+    // The old page up to the end of the echo, the new one after it.
+    EXPECT_EQ(pane(), L"==> C:\\Jos\x00E9> chcp 850\rActive code page: 850\r\r==> C:\\Jos\x00E9> ");
     empty_pending_tails();
-    CodePage = saved_code_page, slave_code_page = saved_slave_page, output_code_page = saved_output_page;
-    ErrorText = saved_error;
+    CodePage = saved_code_page, slave_code_page = saved_slave_page;
     wcscpy(tracked_directory, saved_directory.c_str());
 }
 

@@ -97,33 +97,22 @@ bool latin1_carries(const wchar_t* character, int units, void* calls) {
 TEST(SlaveText, TheFirstCharacterTheCodePageLacks) {
     struct Case {
         std::wstring text;
-        int at, units;
+        int length, at, units, calls;
         unsigned long code_point;
-        int calls;   // characters looked at
     } cases[] = {
-        {L"echo caf\x00E9", -1, 0, 0, 9},
-        {L"echo x\xFF06md y\xFF06", 6, 1, 0xFF06, 7},
-        {L"a\xD83D\xDE00" L"b", 1, 2, 0x1F600, 2},   // a pair is one character
-        {L"a\xDBFF\xDFFF", 1, 2, 0x10FFFF, 2},
-        {L"ab\xD83D", 2, 1, 0xD83D, 3},              // a surrogate without its partner
-        {L"\xDE00x", 0, 1, 0xDE00, 1},
-        {L"\xD800\xD800\xDC00", 0, 1, 0xD800, 1},
+        {L"caf\x00E9", 4, -1, 0, 4, 0},
+        {L"x\xFF06md", 4, 1, 1, 2, 0xFF06},
+        {L"a\xDBFF\xDFFF" L"b", 4, 1, 2, 2, 0x10FFFF},   // a pair is one character
+        {L"ab\xD83D\xDE00", 3, 2, 1, 3, 0xD83D},         // cut by the length: half of one
+        {L"\xDE00x", 2, 0, 1, 1, 0xDE00},
     };
     for (const Case& c : cases) {
         int calls = 0, units = 0;
         unsigned long code_point = 0;
-        int at = first_uncarried(c.text.c_str(), (int)c.text.size(), latin1_carries, &calls, &code_point, &units);
-        EXPECT_EQ(at, c.at);
+        EXPECT_EQ(first_uncarried(c.text.c_str(), c.length, latin1_carries, &calls, &code_point, &units), c.at);
         EXPECT_EQ(calls, c.calls);
-        if (c.at < 0) continue;
-        EXPECT_EQ(units, c.units);
-        EXPECT_EQ(code_point, c.code_point);
+        EXPECT_TRUE(c.at < 0 || (units == c.units && code_point == c.code_point)) << c.at;
     }
-    // A pair cut by the text's length is half a character.
-    int calls = 0, units = 0;
-    unsigned long code_point = 0;
-    EXPECT_EQ(first_uncarried(L"ab\xD83D\xDE00", 3, latin1_carries, &calls, &code_point, &units), 2);
-    EXPECT_EQ(units, 1);
 }
 
 }  // namespace

@@ -51,6 +51,8 @@ TEST(ReaderText, UnfinishedLineWaitsWhileMoreIsComing) {
     // A lone line feed as line end is the cut point itself.
     EXPECT_EQ(read_piece(&tail, L"a\nb", true), L"a");
     EXPECT_EQ(tail_of(tail), L"\nb");
+    tail_clear(&tail);
+    EXPECT_EQ(read_piece(&tail, L"\nz", true), L"");   // a line feed first waits with its line too
 }
 
 TEST(ReaderText, ALineBreakAtTheStartIsHeldUnlessTheReadIsFull) {
@@ -424,6 +426,14 @@ TEST(ReaderText, PromptWatchKeepsTheLinesSinceThePrompt) {
     watch_shown(&watch, one_line.c_str(), (int)one_line.size());
     EXPECT_EQ(watch.recent_length, 0);
     EXPECT_TRUE(watch_shown(&watch, L"\n", 1) == false && watch_shown(&watch, L"", 0));
+    // Just over its bound: the line that the cut falls in goes, the next one is kept whole.
+    watch_reset(&watch);
+    watch_shown(&watch, L"ab\ncd", 5);
+    std::wstring rest(RECENT_OUTPUT_CHARS - 2, L'e');
+    watch_shown(&watch, rest.c_str(), (int)rest.size());
+    EXPECT_EQ(std::wstring(watch.recent), L"cd" + rest);
+    watch_prompt_line(&watch, 1);   // a prompt line of one character
+    EXPECT_STREQ(watch.recent, L"e");
 }
 
 std::wstring title_for(const wchar_t* dir) {
@@ -454,6 +464,7 @@ TEST(ReaderText, LoggingIndicatorsFollowTheTitle) {
     EXPECT_STREQ(small, L"Tavro  Logg");
     build_prompt_title(L"Tavro", L"C:\\", small, 1);   // room for the terminator alone
     EXPECT_STREQ(small, L"");
+    append_logging_indicators(nullptr, 0, true, true);   // no room at all: nothing written
 }
 
 }  // namespace

@@ -285,10 +285,8 @@ static unsigned char lower_ascii(unsigned char c) { return c >= 'A' && c <= 'Z' 
 static bool is_blank_byte(unsigned char c) { return c == ' ' || c == '\t'; }
 
 void chcp_echo_clear(ChcpEcho* echo) {
-    echo->line[0] = 0;
     echo->length = 0;
     echo->matched = 0;
-    echo->code_page = 0;
 }
 
 bool chcp_echo_await(ChcpEcho* echo, const char* line, int code_page) {
@@ -302,7 +300,6 @@ bool chcp_echo_await(ChcpEcho* echo, const char* line, int code_page) {
     }
     if (n > 0 && echo->line[n - 1] == ' ') n--;
     if (n == 0) return false;
-    echo->line[n] = 0;
     echo->length = n;
     echo->code_page = code_page;
     return true;

@@ -83,9 +83,9 @@ int decode_read(unsigned char* bytes, int count, StreamDecoding* decoding, bool 
 // old page. The line is kept in ASCII lower case, trimmed, with each run of blanks as one.
 enum { CHCP_ECHO_MAX = 16 };
 struct ChcpEcho {
-    char line[CHCP_ECHO_MAX + 1];   // empty: no echo awaited
-    int length;
-    int matched;                    // of line, then its line end, in the output so far
+    char line[CHCP_ECHO_MAX];
+    int length;    // 0: no echo awaited
+    int matched;   // of line, then its line end, in the output so far
     int code_page;
 };
 

@@ -121,6 +121,7 @@ TEST(ReaderText, PagingShows24Of30Lines) {
     text[0] = L'#';
     EXPECT_EQ(tail_to_text(&tail, text, 1), 0);   // room for the terminator alone
     EXPECT_EQ(text[0], 0);
+    EXPECT_EQ(tail_to_text(&tail, nullptr, 0), 0);   // no room at all
 }
 
 TEST(ReaderText, PagingSkipsALeadingLineBreakAndKeepsTheHeldTail) {
@@ -137,6 +138,12 @@ TEST(ReaderText, PagingSkipsALeadingLineBreakAndKeepsTheHeldTail) {
     lines_left = 1;
     n = page_text(more, (int)wcslen(more), 2048, &tail, &lines_left);
     EXPECT_EQ(std::wstring(more, n), L"A");
+    EXPECT_EQ(tail_of(tail), L"\nB\nC\nD");
+
+    wchar_t small[8] = L"A\nB\nC";   // the held tail goes after the cut-off part as far as the text has room
+    set_tail(&tail, L"\nDE");
+    lines_left = 1;
+    EXPECT_EQ(page_text(small, 5, 8, &tail, &lines_left), 1);
     EXPECT_EQ(tail_of(tail), L"\nB\nC\nD");
 
     wchar_t exact[2048] = L"A\r\nB\r\n";   // exactly the lines left: shown whole
@@ -300,6 +307,8 @@ TEST(ReaderText, Utf16OutputIsDecodedUntilThePrompt) {
          L"abcd\r\nxyz\r\n|"},
         {"not at a line start", {{"ab\xFF\xFE" "c", false}}, L"ab\xFF\xFE" L"c|"},
         {"a NUL first: a line of NULs and blanks", {{std::string("\0 \0 \0 \0 x", 9), false}}, L"    x|"},
+        {"NUL, line feed, NUL: no UTF-16 line end at a stream's start", {{std::string("\0\n\0ab", 5), false}},
+         L"\nab|"},
         {"a UTF-8 character split between reads goes on whole, past a NUL too",
          {{std::string("a\0\xE2\x82", 4), false}, {"\xAC", false}},
          L"a|\xE2\x82\xAC|",
@@ -348,9 +357,11 @@ TEST(ReaderText, ACodePageTakesEffectAfterTheEchoOfItsLine) {
         EXPECT_EQ(echo.code_page, 850);
     }
     ChcpEcho echo;
-    EXPECT_FALSE(chcp_echo_await(&echo, " \r\n", 850));   // nothing to await
+    EXPECT_TRUE(chcp_echo_await(&echo, "chcp 12345678901", 850));   // just fits
+    EXPECT_EQ(chcp_echo_find(&echo, (const unsigned char*)"chcp 123", 8), -1);
+    EXPECT_FALSE(chcp_echo_await(&echo, " \r\n", 850));   // nothing to await, nor half an old echo
+    EXPECT_EQ(chcp_echo_find(&echo, (const unsigned char*)"45678901\n", 9), -1);
     EXPECT_FALSE(chcp_echo_await(&echo, "chcp 123456789012", 850));
-    EXPECT_TRUE(chcp_echo_await(&echo, "chcp 12345678901", 850));
 }
 
 TEST(ReaderText, PromptLineGivesItsDirectoryAndLength) {

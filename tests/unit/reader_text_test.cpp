@@ -140,11 +140,11 @@ TEST(ReaderText, PagingSkipsALeadingLineBreakAndKeepsTheHeldTail) {
     EXPECT_EQ(std::wstring(more, n), L"A");
     EXPECT_EQ(tail_of(tail), L"\nB\nC\nD");
 
-    wchar_t small[8] = L"A\nB\nC";   // the held tail goes after the cut-off part as far as the text has room
+    wchar_t small[8] = L"A\nB\nCC";   // the held tail goes after the cut-off part as far as the text has room
     set_tail(&tail, L"\nDE");
     lines_left = 1;
-    EXPECT_EQ(page_text(small, 5, 8, &tail, &lines_left), 1);
-    EXPECT_EQ(tail_of(tail), L"\nB\nC\nD");
+    EXPECT_EQ(page_text(small, 6, 8, &tail, &lines_left), 1);
+    EXPECT_EQ(tail_of(tail), L"\nB\nCC\n");
 
     wchar_t exact[2048] = L"A\r\nB\r\n";   // exactly the lines left: shown whole
     tail_clear(&tail);
@@ -460,6 +460,7 @@ TEST(ReaderText, TitleShortensLongDirectories) {
     EXPECT_EQ(title_for(L"C:\\Program Files"), L"Tavro  C:\\Program Files");
     EXPECT_EQ(title_for(L"C:\\Users\\me"), L"Tavro  C:\\Users\\me");
     EXPECT_EQ(title_for(L"C:\\Users\\longusername"), L"Tavro  ...\\longusername");
+    EXPECT_EQ(title_for(L"C:\\Users\\abcdefghi"), L"Tavro  ...\\abcdefghi");   // ten characters from the "\\"
     EXPECT_EQ(title_for(L"D:\\a\\b"), L"Tavro  D:\\a\\b");
     EXPECT_EQ(title_for(L"nothing"), L"Tavro");
 }

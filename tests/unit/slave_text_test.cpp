@@ -105,6 +105,7 @@ TEST(SlaveText, TheFirstCharacterTheCodePageLacks) {
         {L"a\xDBFF\xDFFF" L"b", 4, 1, 2, 2, 0x10FFFF},   // a pair is one character
         {L"ab\xD83D\xDE00", 3, 2, 1, 3, 0xD83D},         // cut by the length: half of one
         {L"\xDE00x", 2, 0, 1, 1, 0xDE00},
+        {L"\xD83D\xE000", 2, 0, 1, 1, 0xD83D},            // no low surrogate after it
     };
     for (const Case& c : cases) {
         int calls = 0, units = 0;

@@ -121,7 +121,7 @@ static void open_selected_text() {
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
         // Quoted: a folder named "a&b" must not run "b", nor "x^y" lose its caret.
         wchar_t line[3 * 260 + 16];
-        if (build_cd_line(line, sizeof line / sizeof line[0], selected) > 0) send_to_slave(convert_for_slave(line));
+        if (build_cd_line(line, sizeof line / sizeof line[0], selected) > 0) send_text_to_slave(line);
         return;
     }
     HINSTANCE result = shell_open(Main, selected, tracked_directory[0] ? tracked_directory : NULL);
@@ -255,9 +255,7 @@ static void code_page_command() {
     }
     CodePage = entered;
     derive_slave_code_page();
-    char line[32];
-    snprintf(line, sizeof line, "CHCP %d\r\n", slave_code_page);
-    send_to_slave(line);
+    send_code_page_line();
 }
 
 // The font dialog reckons heights in the screen's DPI, the one its point sizes are read in; Size

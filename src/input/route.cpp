@@ -103,7 +103,20 @@ void run_not_found_hook() {
     }
 }
 
+// A line that is only "chcp" and a usable page changes the slave's code page: Tavro follows it as
+// the Code Page command would, converting what it sends from now on and what the slave writes after
+// the line's echo with that page.
+void follow_typed_chcp(const char* line_bytes) {
+    int page = chcp_line_page(command_buffer);
+    if (page < 2 || !code_page_usable(page)) return;   // 0 and 1 stand for ANSI and OEM, no page of their own
+    CodePage = page;
+    derive_slave_code_page();
+    follow_code_page_at_echo(line_bytes, slave_code_page);
+}
+
 void route_to_slave() {
+    // A line the slave's code page cannot carry is not sent; it stays in the history.
+    if (!convert_for_slave(command_buffer)) return;
     const char* marker = "";
     if (classify_command_word(command_word)) {
         // start takes a first quoted argument for the window's title: a quoted program path
@@ -123,6 +136,7 @@ void route_to_slave() {
     command_buffer[length + 1] = L'\n';
     command_buffer[length + 2] = 0;
     convert_for_slave(command_buffer);
+    follow_typed_chcp(conversion_buffer);
     if (!program_found && Run[0]) run_not_found_hook();
     // The marker and its command go as one: a marker without its command would start the next
     // line typed instead.

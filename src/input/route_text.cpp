@@ -139,6 +139,21 @@ bool begins_with_ignoring_case(const wchar_t* text, const wchar_t* prefix) {
     return true;
 }
 
+int chcp_line_page(const wchar_t* line) {
+    while (*line && is_blank(*line)) line++;
+    if (!begins_with_ignoring_case(line, L"chcp") || !line[4] || !is_blank(line[4])) return 0;
+    const wchar_t* p = line + 4;
+    while (*p && is_blank(*p)) p++;
+    long page = 0;
+    int digits = 0;
+    for (; *p >= '0' && *p <= '9'; p++, digits++) {
+        if (digits == 5) return 0;
+        page = page * 10 + (*p - '0');
+    }
+    while (*p && is_blank(*p)) p++;
+    return digits > 0 && *p == 0 && page <= 65535 ? (int)page : 0;
+}
+
 Route decide_route(const wchar_t* buffer, const wchar_t* command_word, bool bypass_now, const wchar_t* cmd_and_quit,
                    const wchar_t* keep_cmd, const wchar_t* no_cmd) {
     if (wcscmp(buffer, L"cls") == 0) return ROUTE_CLEAR_SCREEN;

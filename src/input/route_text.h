@@ -60,6 +60,11 @@ int append_quoted_name(wchar_t* out, int capacity, int at, const wchar_t* name);
 // slave shows that drive's current folder; any other name quoted. -1 (out emptied) as above.
 int build_cd_line(wchar_t* out, int capacity, const wchar_t* folder);
 
+// The code page of a line that is "chcp" and a number and nothing else (blanks around them, any
+// case): the user changes the slave's code page, and Tavro follows. 0 for any other line, and for
+// a number beyond 65535.
+int chcp_line_page(const wchar_t* line);
+
 // What a character does while output is paused.
 enum PauseAnswer { PAUSE_NOT_PAUSED, PAUSE_RESUME_AND_CONSUME };
 PauseAnswer pause_answer(bool output_paused, wchar_t c);   // 19 is not consumed: it toggles the pause off

@@ -81,9 +81,9 @@ void sync_environments(bool line_end) {
     if (build_sync_command(command, sizeof command / sizeof command[0], env_batch_name, env_data_name,
                            line_end) < 0)
         return;
+    if (!convert_for_slave(command)) return;   // a path the slave's code page cannot carry
     // A listing left by an earlier sync must never be taken for this one.
     DeleteFileW(env_data_name);
-    convert_for_slave(command);
     static char echo[CONVERSION_BUFFER_BYTES];
     size_t echo_length = strcspn(conversion_buffer, "\r\n");
     memcpy(echo, conversion_buffer, echo_length);

@@ -2,6 +2,7 @@
 // and the program's macro store. The line and value rules live in settings_text.cpp.
 #include "settings/settings.h"
 #include "app/app.h"
+#include "slave/slave.h"
 #include <stdlib.h>
 #include <string.h>
 
@@ -38,10 +39,12 @@ void set_settings_defaults(COLORREF window_text, COLORREF window_background) {
 // The defaults hold from the start; start-up sets them again with the system's colours.
 static const bool defaults_from_the_start = (set_settings_defaults(0, 0), true);
 
+// The ANSI and OEM code pages by number: conversions and CHCP need the page itself (on a system
+// with Windows' UTF-8 option both are 65001).
 void derive_slave_code_page() {
-    if (CodePage == 0)
+    if (CodePage == CP_ACP)
         slave_code_page = (int)GetACP();
-    else if (CodePage == 1 || CodePage == CP_UTF8)
+    else if (CodePage == CP_OEMCP)
         slave_code_page = (int)GetOEMCP();
     else
         slave_code_page = CodePage;
@@ -51,11 +54,13 @@ bool code_page_usable(int code_page) {
     if (code_page == CP_ACP || code_page == CP_OEMCP) return true;
     if (code_page < 0 || !IsValidCodePage((UINT)code_page)) return false;
     // The system may know a page and still not convert with it (UTF-16 as 1200 or 1201), or turn
-    // plain text into bytes the command processor cannot read: every command would be lost.
+    // plain text into bytes the command processor cannot read: every command would be lost. Pages
+    // that convert only without the flags that keep a character from becoming another (ISO-2022,
+    // ISCII, UTF-7) fail here too.
     static const wchar_t sample[] = L"cd C:\\Tools> dir /w\r\n";
     const int length = (int)(sizeof sample / sizeof sample[0]) - 1;
     char bytes[64];
-    int n = WideCharToMultiByte((UINT)code_page, 0, sample, length, bytes, (int)sizeof bytes, NULL, NULL);
+    int n = slave_bytes(code_page, sample, length, bytes, (int)sizeof bytes);
     if (n != length) return false;
     for (int i = 0; i < length; i++)
         if ((unsigned char)bytes[i] != sample[i]) return false;

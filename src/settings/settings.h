@@ -32,7 +32,7 @@ void read_command_file();
 void write_settings();         // only while save_enabled
 void write_command_file();
 bool settings_file_writable();   // write_settings could write it (or make it) now
-void derive_slave_code_page();   // from CodePage: 0 -> GetACP, 1 and 65001 -> GetOEMCP, else itself
+void derive_slave_code_page();   // from CodePage: 0 -> GetACP, 1 -> GetOEMCP, else itself
 // Whether the conversions to and from the slave's bytes work with this CodePage value.
 bool code_page_usable(int code_page);
 

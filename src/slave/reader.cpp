@@ -17,6 +17,7 @@
 wchar_t tracked_directory[TRACKED_DIR_MAX + 1];
 wchar_t held_prompt[HELD_PROMPT_CHARS];
 DWORD available_count;
+int output_code_page = (int)GetOEMCP();
 bool paging_mode, discard_mode;
 int lines_left;
 
@@ -39,6 +40,7 @@ struct StreamState {
 
 static StreamState out_state, err_state;
 static PromptWatch out_watch;   // what the prompt tracking keeps of standard output between pieces
+static ChcpEcho chcp_echo;      // a code page the slave has been told, and the echo it takes effect after
 static unsigned discard_toggle;
 
 static DWORD bytes_waiting(HANDLE pipe) {
@@ -57,6 +59,13 @@ void empty_pending_tails() {
     clear_stream(&out_state);
     clear_stream(&err_state);
     watch_reset(&out_watch);
+    // The next slave has a console of its own, which starts in the OEM code page.
+    output_code_page = (int)GetOEMCP();
+    chcp_echo_clear(&chcp_echo);
+}
+
+void follow_code_page_at_echo(const char* line, int code_page) {
+    if (!chcp_echo_await(&chcp_echo, line, code_page)) output_code_page = code_page;
 }
 
 // Prints the line break that starts a stream's tail, ahead of the other stream's text.
@@ -68,7 +77,7 @@ static void print_leading_line_break(StreamState* s) {
     if (s == &out_state) watch_shown(&out_watch, text, line_break);
 }
 
-static bool is_lead_byte(unsigned char byte, void*) { return IsDBCSLeadByteEx((UINT)CodePage, byte) != 0; }
+static bool is_lead_byte(unsigned char byte, void*) { return IsDBCSLeadByteEx((UINT)output_code_page, byte) != 0; }
 
 static ByteEncoding encoding_of(int code_page) {
     if (code_page == CP_UTF8) return ENCODING_UTF8;
@@ -96,7 +105,7 @@ static void convert_piece(const unsigned char* bytes, int count, bool utf16, voi
             c->text[c->length++] = (wchar_t)(bytes[i] | bytes[i + 1] << 8);
         return;
     }
-    int w = MultiByteToWideChar((UINT)CodePage, 0, (const char*)bytes, count, c->text + c->length,
+    int w = MultiByteToWideChar((UINT)output_code_page, 0, (const char*)bytes, count, c->text + c->length,
                                 PIECE_LIMIT + 1 - c->length);
     if (w > 0) c->length += w;
 }
@@ -116,8 +125,17 @@ static int read_and_convert(HANDLE pipe, StreamState* self, bool is_out, int roo
     if (!is_out && *got > 0) write_error_bytes((const char*)bytes + carried, (int)*got);
     int total = carried + (int)*got;
     Converted converted = {text, n};
-    int keep = decode_read(bytes, total, &self->decoding, *got < available_count, encoding_of(CodePage),
-                           is_lead_byte, NULL, convert_piece, &converted);
+    int from = 0;
+    // The new code page begins after the echo of its CHCP line, within this read or a later one.
+    int echo_end = is_out ? chcp_echo_find(&chcp_echo, bytes + carried, (int)*got) : -1;
+    if (echo_end >= 0) {
+        int split = carried + echo_end;
+        from = split - decode_read(bytes, split, &self->decoding, true, encoding_of(output_code_page), is_lead_byte,
+                                   NULL, convert_piece, &converted);
+        output_code_page = chcp_echo.code_page;
+    }
+    int keep = decode_read(bytes + from, total - from, &self->decoding, *got < available_count,
+                           encoding_of(output_code_page), is_lead_byte, NULL, convert_piece, &converted);
     memcpy(self->carry, bytes + total - keep, keep);
     self->carry_count = keep;
     text[converted.length] = 0;
@@ -225,6 +243,9 @@ void discard_output() {
     available_count = waiting;
     DWORD got = 0;
     if (waiting && !ReadFile(stdout_read, conversion_buffer, DISCARD_CHUNK_BYTES, &got, NULL)) got = 0;
+    // Dropped, an awaited CHCP echo still switches the page.
+    if (chcp_echo_find(&chcp_echo, (const unsigned char*)conversion_buffer, (int)got) >= 0)
+        output_code_page = chcp_echo.code_page;
 
     discard_toggle++;
     show_prompt_marker(discard_toggle & 1 ? L"Q" : L"q");

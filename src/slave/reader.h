@@ -16,8 +16,14 @@ extern wchar_t held_prompt[HELD_PROMPT_CHARS];
 extern DWORD available_count;                             // what the last PeekNamedPipe saw
 extern bool paging_mode, discard_mode;
 extern int lines_left;
+// The code page the slave writes in now: a console starts in the OEM code page, and the slave
+// writes in the one CHCP names from the echo of that line on.
+extern int output_code_page;
 
 void read_slave_output(HANDLE pipe);
 int track_prompt(const wchar_t* text);
 void discard_output();
-void empty_pending_tails();
+void empty_pending_tails();   // also: the next slave writes in the OEM code page until told otherwise
+// The slave has been sent line, a CHCP line for code_page: its output is in that page from the
+// end of the line's echo on (at once when the line cannot be awaited).
+void follow_code_page_at_echo(const char* line, int code_page);

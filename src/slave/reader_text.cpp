@@ -157,70 +157,102 @@ int incomplete_tail_length(const unsigned char* bytes, int count, ByteEncoding e
 void decoding_reset(StreamDecoding* decoding) {
     decoding->utf16 = false;
     decoding->mid_line = false;
+    decoding->utf16_line_end = 0;
 }
 
-// Whether UTF-16LE starts at b[i]: 1 yes (*mark = the bytes of a byte-order mark to skip), 0 no,
-// -1 when the bytes end before that can be told.
+// The script of a byte pair where a UTF-16LE unit would be, when 8-bit text would not hold it: 0
+// for an ASCII character (a byte and a NUL), else its high byte when that is a control code (Latin
+// extensions, Greek, Cyrillic, Hebrew, Arabic, Thai, Georgian, Hangul jamo, Vietnamese and more).
+// -1 for any other pair, and for the high bytes of bell, backspace, tab, line feed, vertical tab,
+// form feed, carriage return and escape, which 8-bit text holds.
+static int utf16_script(unsigned char low, unsigned char high) {
+    if (high == 0) return low >= 0x20 && low < 0x7F ? 0 : -1;
+    return high < 0x20 && (high < 0x07 || high > 0x0D) && high != 0x1B ? high : -1;
+}
+
+// Whether UTF-16LE starts at the line start b[i]: 1 yes (*mark = the bytes of a byte-order mark to
+// skip), 0 no, -1 when the bytes end before that can be told. Text of any language in UTF-16LE
+// has, within its first units, a run of ASCII characters (blanks, digits, punctuation) and
+// characters of one script whose high byte is a control code, or its line end (0D 00 0A 00); CJK
+// text alone has neither for a few characters, so the look goes UTF16_LOOK_UNITS units ahead.
+// Binary output seldom has such a run: its high bytes change from unit to unit. An 8-bit line end
+// or a unit of two NULs says no at once.
 static int utf16_starts(const unsigned char* b, int count, int i, int* mark) {
     *mark = 0;
     if (i + 1 < count && b[i] == 0xFF && b[i + 1] == 0xFE) {
         *mark = 2;
         return 1;
     }
-    if (i + 1 == count && b[i] == 0xFF) return -1;
-    for (int k = 0; k < 2 * UTF16_RUN_PAIRS; k++) {
-        if (i + k == count) return -1;
-        bool nul = b[i + k] == 0;
-        if (nul != (k % 2 == 1)) return 0;
+    int run = 0, run_script = 0;
+    for (int at = i; at < i + 2 * UTF16_LOOK_UNITS; at += 2) {
+        if (at + 1 >= count) return -1;
+        unsigned char low = b[at], high = b[at + 1];
+        bool next_is_line_feed = at + 2 < count && b[at + 2] == '\n';
+        if ((low == '\r' && high == '\n') || (high == '\r' && next_is_line_feed) || (low == 0 && high == 0)) return 0;
+        if (low == '\r' && high == 0 && next_is_line_feed && at + 3 < count && b[at + 3] == 0) return 1;
+        int script = utf16_script(low, high);
+        if (script < 0 || (script && run_script && script != run_script)) run = 0, run_script = 0;
+        if (script < 0) continue;
+        if (script) run_script = script;
+        if (++run == UTF16_EVIDENCE_UNITS) return 1;
     }
-    return 1;
+    return 0;
 }
 
-static bool is_ascii_letter(unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+// The line break and the start of the prompt the slave is given ("prompt $Q$Q$G$S...").
+static const char PROMPT_LINE_START[] = "\r\n==> ";
+enum { PROMPT_LINE_START_BYTES = 6 };
 
-// Where the 8-bit text after a UTF-16 run from i begins: the line break before the slave's prompt,
-// or -1 when no prompt is in the bytes.
-static int prompt_line_start(const unsigned char* b, int count, int i) {
-    for (int at = i; at + 2 < count; at++) {
-        if (!is_ascii_letter(b[at]) || b[at + 1] != ':' || b[at + 2] != '\\') continue;
-        int q = at;
-        while (q > i && b[q - 1] != 0 && b[q - 1] != '\n') q--;
-        while (q > i && (b[q - 1] == '\n' || b[q - 1] == '\r')) q--;
-        return q;
+// Where the UTF-16 part from i ends, in whole units, and *eight_bit whether the slave's 8-bit text
+// begins there: at a carriage return and line feed where a unit would be, or, when 8-bit text of
+// an odd length came after the tool's output (wsl -l & echo x), at the unit before the line breaks
+// that lead to the slave's prompt, taking the byte before them for 8-bit text. Otherwise at the end
+// of the bytes, or where such a prompt may begin when the read cuts it off while more is waiting
+// (*eight_bit false: the rest is handed on).
+static int utf16_run_end(const unsigned char* b, int count, int i, bool more_waiting, bool* eight_bit) {
+    *eight_bit = false;
+    for (int at = i; at + 1 < count; at += 2) {
+        if (b[at] == '\r' && b[at + 1] == '\n') {
+            *eight_bit = true;
+            return at;
+        }
+        int n = count - (at + 1) < PROMPT_LINE_START_BYTES ? count - (at + 1) : PROMPT_LINE_START_BYTES;
+        if (memcmp(b + at + 1, PROMPT_LINE_START, n) != 0 || (n < PROMPT_LINE_START_BYTES && !more_waiting)) continue;
+        // The line breaks before it are the slave's too, and the byte before them its text.
+        while (at - 2 >= i && count - (at - 2) <= DECODE_KEEP_MAX && b[at - 1] == '\r' && b[at] == '\n') at -= 2;
+        *eight_bit = n == PROMPT_LINE_START_BYTES;
+        return at;
     }
-    return -1;
+    return count - (count - i) % 2;
 }
+
+static const unsigned char UTF16_LINE_END[] = {'\r', 0, '\n', 0};
 
 int decode_read(unsigned char* bytes, int count, StreamDecoding* decoding, bool more_waiting, ByteEncoding encoding,
                 LeadByteTest is_lead_byte, void* lead_context, DecodedPiece piece, void* piece_context) {
-    int i = 0, keep = 0;
+    int i = 0;
     while (i < count) {
         if (decoding->utf16) {
-            int end = prompt_line_start(bytes, count, i);
-            bool prompt = end >= 0;
-            if (!prompt) {
-                end = count;
-                // The start of an 8-bit line may be the prompt, cut off by the end of the read.
-                int plain = 0;
-                while (plain < end - i && bytes[end - 1 - plain] != 0) plain++;
-                if (more_waiting && plain <= DECODE_KEEP_MAX - 1) end -= plain;
-            }
-            if ((end - i) % 2) end += prompt ? 1 : -1;   // a UTF-16 unit is never split
-            if (end > count) end = count;
+            bool eight_bit = false;
+            int end = utf16_run_end(bytes, count, i, more_waiting, &eight_bit);
             if (end > i) piece(bytes + i, end - i, true, piece_context);
             i = end;
-            if (!prompt) {
-                keep = count - end;
-                break;
-            }
+            if (!eight_bit) break;   // a unit's first byte, or the start of the prompt, waits for the rest
             decoding->utf16 = false;
-            decoding->mid_line = true;
+            decoding->mid_line = true;   // the line break is the slave's own, in 8-bit text
             continue;
         }
-        int start = i, w = i;
+        int start = i, w = i, skip = 0;
         while (i < count) {
+            // A UTF-16 line end that came as 8-bit text (its line was not recognised): the next
+            // line is UTF-16 too, and its NUL the last byte of that line end.
+            if (decoding->utf16_line_end == 3 && bytes[i] == 0) {
+                skip = 1;
+                decoding->utf16 = true;
+                break;
+            }
             if (!decoding->mid_line) {
-                int mark = 0, starts = utf16_starts(bytes, count, i, &mark);
+                int starts = utf16_starts(bytes, count, i, &skip);
                 if (starts < 0 && more_waiting) break;
                 if (starts > 0) {
                     decoding->utf16 = true;
@@ -228,29 +260,73 @@ int decode_read(unsigned char* bytes, int count, StreamDecoding* decoding, bool 
                 }
             }
             unsigned char c = bytes[i++];
+            int seen = decoding->utf16_line_end;
+            decoding->utf16_line_end = seen < 3 && c == UTF16_LINE_END[seen] ? seen + 1 : c == '\r';
             decoding->mid_line = c != '\n';
-            if (c == 0) continue;   // a stray NUL is dropped, the rest of the read kept
-            bytes[w++] = c;
+            if (c) bytes[w++] = c;   // a stray NUL is dropped, the rest of the read kept
         }
         int cut = 0;
-        if (i == count && !decoding->utf16) {
-            cut = incomplete_tail_length(bytes + start, w - start, encoding, is_lead_byte, lead_context);
-            if (cut > DECODE_KEEP_MAX) cut = 0;
-        }
+        if (i == count) cut = incomplete_tail_length(bytes + start, w - start, encoding, is_lead_byte, lead_context);
         if (w - cut > start) piece(bytes + start, w - cut - start, false, piece_context);
         if (decoding->utf16) {
-            int mark = 0;
-            utf16_starts(bytes, count, i, &mark);
-            i += mark;
+            decoding->utf16_line_end = 0;
+            i += skip;
             continue;
         }
-        // What is handed on moves to the end: the caller takes it from there.
-        keep = cut + (count - i);
-        if (keep > DECODE_KEEP_MAX) keep = DECODE_KEEP_MAX;
-        memmove(bytes + count - keep, bytes + w - cut, cut);
-        break;
+        // What is handed on moves to the end: the caller takes it from there. It is the rest of a
+        // character (cut, at most 3) or a line start not told yet (shorter than the look).
+        memmove(bytes + i - cut, bytes + w - cut, cut);
+        return cut + (count - i);
     }
-    return keep;
+    return count - i;
+}
+
+static unsigned char lower_ascii(unsigned char c) { return c >= 'A' && c <= 'Z' ? (unsigned char)(c + 32) : c; }
+static bool is_blank_byte(unsigned char c) { return c == ' ' || c == '\t'; }
+
+void chcp_echo_clear(ChcpEcho* echo) {
+    echo->length = 0;
+    echo->matched = 0;
+}
+
+bool chcp_echo_await(ChcpEcho* echo, const char* line, int code_page) {
+    chcp_echo_clear(echo);
+    int n = 0;
+    for (const unsigned char* p = (const unsigned char*)line; *p && *p != '\r' && *p != '\n'; p++) {
+        bool blank = is_blank_byte(*p);
+        if (blank && (n == 0 || echo->line[n - 1] == ' ')) continue;
+        if (n == CHCP_ECHO_MAX) return false;
+        echo->line[n++] = blank ? ' ' : (char)lower_ascii(*p);
+    }
+    if (n > 0 && echo->line[n - 1] == ' ') n--;
+    if (n == 0) return false;
+    echo->length = n;
+    echo->code_page = code_page;
+    return true;
+}
+
+int chcp_echo_find(ChcpEcho* echo, const unsigned char* bytes, int count) {
+    if (echo->length == 0) return -1;
+    for (int i = 0; i < count; i++) {
+        unsigned char c = lower_ascii(bytes[i]);
+        int m = echo->matched;
+        if (m == echo->length) {
+            // The whole line: blanks and a carriage return may come before its line feed.
+            if (c == '\n') {
+                echo->length = 0;
+                echo->matched = 0;
+                return i + 1;
+            }
+            if (is_blank_byte(c) || c == '\r') continue;
+        } else if (c == (unsigned char)echo->line[m] || (echo->line[m] == ' ' && is_blank_byte(c))) {
+            echo->matched = m + 1;
+            continue;
+        } else if (m > 0 && echo->line[m - 1] == ' ' && is_blank_byte(c)) {
+            continue;   // more of a run of blanks
+        }
+        echo->matched = c == (unsigned char)echo->line[0] ? 1 : 0;
+    }
+    return -1;
 }
 
 int parse_prompt(const wchar_t* text, int length, bool starts_line, int* dir_start, int* dir_length) {

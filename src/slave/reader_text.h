@@ -47,17 +47,20 @@ int incomplete_tail_length(const unsigned char* bytes, int count, ByteEncoding e
                            LeadByteTest is_lead_byte, void* context);
 
 // How a stream's bytes are decoded. Most output is 8-bit text in the code page, but some tools
-// (wmic, wsl and others) write UTF-16LE into a pipe, often after a byte-order mark. Such output is
-// recognised at a line start by the mark, or by a run of characters that are each a byte and a NUL,
-// and is taken as UTF-16LE until the slave's next prompt.
+// (wmic, wsl, cmd /u and others) write UTF-16LE into a pipe, often after a byte-order mark. Such
+// output is recognised at a line start, whatever its language (see utf16_starts in
+// reader_text.cpp), and is taken as UTF-16LE until the 8-bit line break that the slave writes
+// before its prompt.
 struct StreamDecoding {
-    bool utf16;        // UTF-16LE until the next prompt
-    bool mid_line;     // the bytes so far end inside a line (false at the start)
+    bool utf16;           // UTF-16LE until the slave's next 8-bit line break
+    bool mid_line;        // the bytes so far end inside a line (false at the start)
+    int utf16_line_end;   // how much of a UTF-16 line end (0D 00 0A 00) the 8-bit bytes end with
 };
 
 enum {
-    UTF16_RUN_PAIRS = 3,     // a byte and a NUL, this many times over, at a line start: UTF-16LE
-    DECODE_KEEP_MAX = 8,     // the most a read hands on to the next one
+    UTF16_LOOK_UNITS = 16,       // how far into a line its start looks for UTF-16LE
+    UTF16_EVIDENCE_UNITS = 3,    // units in a row there that 8-bit text would not hold: UTF-16LE
+    DECODE_KEEP_MAX = 2 * UTF16_LOOK_UNITS,   // the most a read hands on to the next one
 };
 
 void decoding_reset(StreamDecoding* decoding);
@@ -68,11 +71,32 @@ typedef void (*DecodedPiece)(const unsigned char* bytes, int count, bool utf16, 
 // Splits one read's bytes (in place: an 8-bit piece loses its stray NUL bytes, never the rest of
 // the read) into pieces, in order, and returns how many bytes at its end are handed on to the next
 // read (at most DECODE_KEEP_MAX): the bytes of a character not finished yet, or, while more is
-// waiting, a start that can't be told yet. The UTF-16 part ends where the slave's prompt begins: a
-// drive letter, ":" and "\" as three bytes in a row (in UTF-16LE an ASCII character never stands
-// next to another without a NUL between), the line they start, and the line break before it.
+// waiting, a line start that can't be told yet. The UTF-16 part runs in whole units and ends at a
+// carriage return and a line feed where a unit would be, the line break the slave writes before its
+// prompt (as a unit, U+0A0D, it is no character), or, after 8-bit text of an odd length, at the line
+// breaks before the slave's "==> ".
 int decode_read(unsigned char* bytes, int count, StreamDecoding* decoding, bool more_waiting, ByteEncoding encoding,
                 LeadByteTest is_lead_byte, void* lead_context, DecodedPiece piece, void* piece_context);
+
+// Where a code page the slave has been told takes effect in its output: cmd switches when it runs
+// the CHCP line, after it has echoed it, so what comes before the end of that echo is still in the
+// old page. The line is kept in ASCII lower case, trimmed, with each run of blanks as one.
+enum { CHCP_ECHO_MAX = 16 };
+struct ChcpEcho {
+    char line[CHCP_ECHO_MAX];
+    int length;    // 0: no echo awaited
+    int matched;   // of line, then its line end, in the output so far
+    int code_page;
+};
+
+// Awaits the echo of line (its line end, if any, is not part of it). False, with nothing awaited,
+// when the line is empty or too long to be a CHCP line.
+bool chcp_echo_await(ChcpEcho* echo, const char* line, int code_page);
+void chcp_echo_clear(ChcpEcho* echo);
+// Looks for the awaited echo, followed by blanks and its line end, in the next bytes of the
+// output; a match may span reads. Returns the offset just past the line feed, where the new page
+// begins (the echo is then no longer awaited), or -1.
+int chcp_echo_find(ChcpEcho* echo, const unsigned char* bytes, int count);
 
 // Prompt recognition on one piece of standard output. Returns k, the characters from the last line
 // feed (included) to the end when the last line holds a drive-letter path, else 0. A piece without a

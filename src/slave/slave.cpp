@@ -50,28 +50,6 @@ static void add_search_folder(wchar_t* list, int* used, const wchar_t* folder, i
     list[*used] = 0;
 }
 
-static int wide_bytes(int code_page, const wchar_t* text, int count) {
-    return WideCharToMultiByte(code_page, 0, text, count, NULL, 0, NULL, NULL);
-}
-
-const char* convert_for_slave(const wchar_t* text) {
-    const int cap = CONVERSION_BUFFER_BYTES - 1;
-    int len = (int)wcslen(text);
-    // Cut a text that would not fit at the longest prefix that does, on a character boundary.
-    if (len && wide_bytes(CodePage, text, len) > cap) {
-        int lo = 0, hi = len;
-        while (lo < hi) {
-            int mid = (lo + hi + 1) / 2;
-            if (wide_bytes(CodePage, text, mid) <= cap) lo = mid; else hi = mid - 1;
-        }
-        len = lo;
-        if (len && IS_HIGH_SURROGATE(text[len - 1])) len--;
-    }
-    int n = len ? WideCharToMultiByte(CodePage, 0, text, len, conversion_buffer, cap, NULL, NULL) : 0;
-    conversion_buffer[n > 0 ? n : 0] = 0;
-    return conversion_buffer;
-}
-
 // How much of what we wrote the slave has not read yet cannot be asked on Windows without
 // waiting. The read end is the very file object the slave reads with a synchronous ReadFile while
 // it waits at its prompt, and Windows serialises synchronous I/O on a file object, so
@@ -189,11 +167,15 @@ void flush_slave_input() {
     }
 }
 
+// The slave reads with the console's starting page (OEM) until it runs CHCP: the prompt line is
+// plain ASCII, and whatever is converted comes after the CHCP line.
 void send_prompt_line() {
-    convert_for_slave(L"prompt $Q$Q$G$S$p$g$s");
-    size_t used = strlen(conversion_buffer);
-    snprintf(conversion_buffer + used, sizeof conversion_buffer - used, "\r\nCHCP %d\r\n", slave_code_page);
-    send_to_slave(conversion_buffer);
+    send_to_slave("prompt $Q$Q$G$S$p$g$s\r\n");
+    send_code_page_line();
+    if (AddPath[0]) {
+        wchar_t line[PATH_VALUE_MAX + 32];
+        if (build_add_path_command(line, PATH_VALUE_MAX + 32, AddPath) > 0) send_text_to_slave(line);
+    }
 }
 
 // The slave's console window. On Windows the console window belongs to conhost, but
@@ -393,10 +375,6 @@ void start_slave() {
         hide_at_first_prompt = true;
     }
     if (ErrorLog) SendMessageW(Main, WM_COMMAND, CMD_BEGIN_ERROR_LOG, 0);
-    if (AddPath[0]) {
-        wchar_t line[PATH_VALUE_MAX + 32];
-        if (build_add_path_command(line, PATH_VALUE_MAX + 32, AddPath) > 0) send_to_slave(convert_for_slave(line));
-    }
 }
 
 void stop_slave() {

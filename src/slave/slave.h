@@ -38,11 +38,22 @@ size_t slave_input_queued();
 // Sends what waits now, paced, for a caller that needs it out before it goes on; gives up (the
 // rest stays queued) once the pipe has taken nothing for a second.
 void flush_slave_input();
+// The set-up lines of a fresh slave: its prompt, its code page, then the AddPath line.
 void send_prompt_line();
+// "CHCP" with the slave code page; the reader takes the slave's output in it after the echo.
+void send_code_page_line();
 HWND find_slave_console_window();
 bool run_program_directly(wchar_t* command_line, int show_command);
 // The command processor by full path (see slave.cpp); false when there is none.
 bool command_processor_path(wchar_t* path, int capacity);
-// Converts text with CodePage into conversion_buffer (at most 8191 bytes, cut at a character
-// boundary, always terminated) and returns it.
+// Converts text into the slave's code page (slave_code_page) in conversion_buffer (at most 8191
+// bytes, cut at a character boundary, always terminated) and returns it. A text holding a character
+// that the page does not have is not converted at all: NULL, with an error line in the pane that
+// names the character, and the prompt imitation.
 const char* convert_for_slave(const wchar_t* text);
+// convert_for_slave, then send_to_slave; false when the text was refused or the queue was full.
+bool send_text_to_slave(const wchar_t* text);
+// count units of text in code_page, into out (capacity bytes; NULL and 0 to measure): the number
+// of bytes, or -1 when a character is not in the page (never another character in its place, nor
+// a default one) or out is too small.
+int slave_bytes(int code_page, const wchar_t* text, int count, char* out, int capacity);

@@ -105,3 +105,15 @@ bool move_to_folder(const wchar_t* path, const wchar_t* system_dir, const wchar_
     wcscpy(out + other + 1, name);
     return true;
 }
+
+int first_uncarried(const wchar_t* text, int length, CarriesTest carries, void* context, unsigned long* code_point,
+                    int* units) {
+    for (int i = 0; i < length; i += *units) {
+        unsigned long c = (unsigned long)text[i];
+        bool pair = c >= 0xD800 && c <= 0xDBFF && i + 1 < length && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF;
+        *units = pair ? 2 : 1;
+        *code_point = pair ? 0x10000 + ((c - 0xD800) << 10) + ((unsigned long)text[i + 1] - 0xDC00) : c;
+        if (!carries(text + i, *units, context)) return i;
+    }
+    return -1;
+}

@@ -28,3 +28,10 @@ void keep_absolute_path_entries(const wchar_t* path, wchar_t* out, int capacity)
 // False when path is not directly in system_dir or the result does not fit.
 bool move_to_folder(const wchar_t* path, const wchar_t* system_dir, const wchar_t* other_dir, wchar_t* out,
                     int capacity);
+
+// Whether the slave's code page carries one character: a UTF-16 unit, or a surrogate pair (two).
+typedef bool (*CarriesTest)(const wchar_t* character, int units, void* context);
+// The first character of text (length units) that carries refuses: its index, with its code point
+// and its units (a surrogate without its partner is a character of one unit); -1 when there is none.
+int first_uncarried(const wchar_t* text, int length, CarriesTest carries, void* context, unsigned long* code_point,
+                    int* units);

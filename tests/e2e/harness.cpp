@@ -373,7 +373,7 @@ Tavro::~Tavro() { close(); }
 
 std::wstring Tavro::path_in_folder(const wchar_t* name) const { return folder_ + L"\\" + name; }
 
-static bool make_folder(std::wstring* folder) {
+static bool make_folder(std::wstring* folder, const std::wstring& suffix) {
     wchar_t temp[MAX_PATH + 1];
     DWORD n = GetTempPathW(MAX_PATH + 1, temp);
     if (n == 0 || n > MAX_PATH) return false;
@@ -382,7 +382,7 @@ static bool make_folder(std::wstring* folder) {
         wchar_t name[64];
         _snwprintf(name, 63, L"tavro-e2e-%lu-%u", (unsigned long)GetCurrentProcessId(), ++counter);
         name[63] = 0;
-        std::wstring path = std::wstring(temp) + name;
+        std::wstring path = std::wstring(temp) + name + suffix;
         if (CreateDirectoryW(path.c_str(), NULL)) {
             // The slave shows its directory in its prompt the long way.
             wchar_t longer[MAX_PATH + 1];
@@ -428,7 +428,7 @@ bool Tavro::start(const StartOptions& options) {
         printf("e2e: start: %s does not exist\n", to_utf8(program).c_str());
         return false;
     }
-    if (!make_folder(&folder_)) {
+    if (!make_folder(&folder_, options.folder_suffix)) {
         printf("e2e: start: cannot make a temporary folder (error %lu)\n", (unsigned long)GetLastError());
         folder_.clear();
         return false;
@@ -909,7 +909,7 @@ bool wait_for_prompt_after(Tavro& tavro, const std::wstring& needle, DWORD timeo
 
 bool start_at_prompt(Tavro& tavro, const StartOptions& options, DWORD timeout_ms) {
     // Tavro's set-up lines go out while it already shows the slave's answers: the start is done
-    // at the prompt after the code-page line, the last of them.
+    // at the prompt after the code-page line, the last of them unless AddPath is set.
     return tavro.start(options) && tavro.wait_for_pane(tavro.first_prompt(), timeout_ms) &&
            wait_for_prompt_after(tavro, L"> CHCP ", timeout_ms);
 }

@@ -41,6 +41,7 @@ struct StartOptions {
     DWORD close_wait_ms = CLOSE_WAIT_MS;
     std::string raw_settings;          // not empty: the settings file's bytes, written as they are
     bool read_only_settings = false;   // the settings file gets FILE_ATTRIBUTE_READONLY
+    std::wstring folder_suffix;        // the end of the folder's name, where the slave starts
     // Files written into the folder before Tavro starts: name and bytes.
     std::vector<std::pair<std::wstring, std::string>> files;
 };

@@ -43,7 +43,7 @@ protected:
     Pipe out, err, in;
     HWND saved_main = nullptr, saved_text = nullptr, saved_prom = nullptr;
     HANDLE saved_handles[3] = {};
-    int saved_code_page = 0, saved_highlight = 0;
+    int saved_code_page = 0, saved_highlight = 0, saved_output_page = 0;
     COLORREF saved_colour = 0;
     wchar_t saved_dir[MAX_PATH] = {}, saved_tracked[TRACKED_DIR_MAX + 1] = {}, saved_base[BASE_TITLE_MAX + 1] = {};
 
@@ -63,6 +63,7 @@ protected:
         saved_text = Text;
         saved_prom = Prom;
         saved_code_page = CodePage;
+        saved_output_page = output_code_page;
         saved_highlight = HighlightErrs;
         saved_colour = ColorText;
         GetCurrentDirectoryW(MAX_PATH, saved_dir);
@@ -85,6 +86,7 @@ protected:
         hide_at_first_prompt = false;
         output_log_open = error_log_open = false;
         empty_pending_tails();
+        output_code_page = 1252;
     }
 
     void TearDown() override {
@@ -106,6 +108,7 @@ protected:
         Text = saved_text;
         Prom = saved_prom;
         CodePage = saved_code_page;
+        output_code_page = saved_output_page;
         HighlightErrs = saved_highlight;
         ColorText = saved_colour;
         SetCurrentDirectoryW(saved_dir);
@@ -357,8 +360,11 @@ TEST_F(ReaderPipes, APromptBeforeTheCommandsEchoDoesNotEndItsPaging) {
     EXPECT_FALSE(paging_mode);
 }
 
+// The slave writes in the page it was told, by number: with Windows' UTF-8 option the ANSI page
+// (CodePage 0) is UTF-8, and its characters come split between reads like any other's.
 TEST_F(ReaderPipes, Utf8CharacterSplitBetweenReads) {
-    CodePage = CP_UTF8;
+    CodePage = CP_ACP;
+    output_code_page = CP_UTF8;
     out.put("ab\xE2\x82");
     read_slave_output(stdout_read);
     EXPECT_EQ(pane_text_now(), L"ab");
@@ -368,7 +374,7 @@ TEST_F(ReaderPipes, Utf8CharacterSplitBetweenReads) {
 }
 
 TEST_F(ReaderPipes, LongUtf8TypeShowsNoReplacementCharacters) {
-    CodePage = CP_UTF8;
+    output_code_page = CP_UTF8;
     const std::string line = "Zeile \xC3\x84\xC3\x96\xC3\x9C \xE2\x82\xAC \xF0\x9D\x84\x9E ";
     std::string pending;
     int written = 0;
@@ -390,7 +396,7 @@ TEST_F(ReaderPipes, LongUtf8TypeShowsNoReplacementCharacters) {
 TEST_F(ReaderPipes, DoubleByteCharacterSplitBetweenReads) {
     CPINFO info;
     if (!GetCPInfo(932, &info)) GTEST_SKIP() << "code page 932 not installed";
-    CodePage = 932;
+    output_code_page = 932;
     out.put("a\x82");
     read_slave_output(stdout_read);
     EXPECT_EQ(pane_text_now(), L"a");
@@ -409,7 +415,8 @@ TEST_F(ReaderPipes, AStrayNulIsDroppedNotTheRestOfTheRead) {
 TEST_F(ReaderPipes, DiscardingDropsOutputAndAsksForAFreshPrompt) {
     paging_mode = true;
     discard_mode = true;
-    out.put(std::string(3000, 'x'));
+    follow_code_page_at_echo("chcp 850", 850);   // an echo among what is dropped still counts
+    out.put(std::string(3000, 'x') + "> chcp 850\r\n");
     std::wstring letters;
     for (int guard = 0; discard_mode && guard < 20; guard++) {
         discard_output();
@@ -417,6 +424,7 @@ TEST_F(ReaderPipes, DiscardingDropsOutputAndAsksForAFreshPrompt) {
     }
     EXPECT_FALSE(discard_mode);
     EXPECT_FALSE(paging_mode);
+    EXPECT_EQ(output_code_page, 850);
     EXPECT_EQ(pane_text_now(), L"");
     EXPECT_EQ(out.waiting(), 0u);
     ASSERT_GE(letters.size(), 3u);

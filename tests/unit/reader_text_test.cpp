@@ -51,6 +51,8 @@ TEST(ReaderText, UnfinishedLineWaitsWhileMoreIsComing) {
     // A lone line feed as line end is the cut point itself.
     EXPECT_EQ(read_piece(&tail, L"a\nb", true), L"a");
     EXPECT_EQ(tail_of(tail), L"\nb");
+    tail_clear(&tail);
+    EXPECT_EQ(read_piece(&tail, L"\nz", true), L"");   // a line feed first waits with its line too
 }
 
 TEST(ReaderText, ALineBreakAtTheStartIsHeldUnlessTheReadIsFull) {
@@ -119,6 +121,7 @@ TEST(ReaderText, PagingShows24Of30Lines) {
     text[0] = L'#';
     EXPECT_EQ(tail_to_text(&tail, text, 1), 0);   // room for the terminator alone
     EXPECT_EQ(text[0], 0);
+    EXPECT_EQ(tail_to_text(&tail, nullptr, 0), 0);   // no room at all
 }
 
 TEST(ReaderText, PagingSkipsALeadingLineBreakAndKeepsTheHeldTail) {
@@ -136,6 +139,12 @@ TEST(ReaderText, PagingSkipsALeadingLineBreakAndKeepsTheHeldTail) {
     n = page_text(more, (int)wcslen(more), 2048, &tail, &lines_left);
     EXPECT_EQ(std::wstring(more, n), L"A");
     EXPECT_EQ(tail_of(tail), L"\nB\nC\nD");
+
+    wchar_t small[8] = L"A\nB\nCC";   // the held tail goes after the cut-off part as far as the text has room
+    set_tail(&tail, L"\nDE");
+    lines_left = 1;
+    EXPECT_EQ(page_text(small, 6, 8, &tail, &lines_left), 1);
+    EXPECT_EQ(tail_of(tail), L"\nB\nCC\n");
 
     wchar_t exact[2048] = L"A\r\nB\r\n";   // exactly the lines left: shown whole
     tail_clear(&tail);
@@ -156,6 +165,10 @@ TEST(ReaderText, SplitUtf8SequencesAreCarried) {
     EXPECT_EQ(incomplete("\xF0\x9D\x84\x9E"), 0);
     EXPECT_EQ(incomplete("x\xC3"), 1);
     EXPECT_EQ(incomplete("x\xC3\xA4"), 0);
+    // Lead bytes at the edges of their lengths, and the bytes just outside them.
+    EXPECT_TRUE(incomplete("x\xC2") == 1 && incomplete("x\xDF") == 1 && incomplete("x\xE0") == 1);
+    EXPECT_TRUE(incomplete("x\xEF\xBF") == 2 && incomplete("x\xF4\x8F\xBF") == 3);
+    EXPECT_TRUE(incomplete("x\xC1") == 0 && incomplete("x\xF5\x80") == 0);
     EXPECT_EQ(incomplete("\xEF\xBB"), 2);   // the byte-order mark's lead byte, and U+F000 to U+FFFF
     EXPECT_EQ(incomplete("plain"), 0);
     EXPECT_EQ(incomplete("\x80\x80\x80\x80"), 0);   // malformed: nothing to wait for
@@ -251,10 +264,42 @@ TEST(ReaderText, Utf16OutputIsDecodedUntilThePrompt) {
          L"\x4E2D!|\r\n==> C:\\> |"},
         {"the prompt split between reads",
          {{"\xFF\xFE" + utf16le(L"ok\r\n") + "\r\n==", true}, {"> C:\\> ", false}},
-         L"ok\r\n|\r\n==> C:\\> |"},
+         L"ok\r\n|\r\n|==> C:\\> |"},
+        {"a read that ends just after the prompt's drive",
+         {{"\xFF\xFE" + utf16le(L"ok\r\n") + "\r\n==> C:", true}, {"\\> dir\r\n", false}},
+         L"ok\r\n|\r\n|==> C:\\> dir\r\n|"},
+        {"the slave's line break read alone, nothing waiting, before its prompt",
+         {{"\xFF\xFE" + utf16le(L"ok\r\n"), false}, {"\r\n", false}, {"==> C:\\> ", false}},
+         L"ok\r\n|\r\n|==> C:\\> |"},
+        {"8-bit text of an odd length after the tool's output, then the prompt cut off by the read",
+         {{"\xFF\xFE" + utf16le(L"ok\r\n") + "x\r\n\r\n=", true}, {"=> C:\\> ", false}},
+         L"ok\r\n|x\r\n\r\n==> C:\\> |"},
+        {"CJK whose bytes look like a letter, a colon and a backslash",
+         {{"\xFF\xFE" + utf16le(L"\x516C\x5C3A x\r\n") + prompt, false}},
+         L"\x516C\x5C3A x\r\n|\r\n==> C:\\> |"},
         {"the prompt in the next read", {{"\xFF\xFE" + utf16le(L"ok\r\n"), true}, {"\r\n==> C:\\> ", false}},
          L"ok\r\n|\r\n==> C:\\> |"},
-        {"a 0xFF that starts no mark", {{"\xFF" "abcdefghij", true}}, L"\xFF" L"abcdefghij|"},
+        {"a 0xFF that starts no mark", {{"\xFF" "abcdefghij", true}, {"\r\n", false}}, L"\xFF" L"abcdefghij\r\n|"},
+        {"a Cyrillic line first, without a mark",
+         {{"wsl -l\r\n" + utf16le(L"\x0414\x0438\x0441\x0442\x0440:\r\nUbuntu\r\n") + prompt, false}},
+         L"wsl -l\r\n|\x0414\x0438\x0441\x0442\x0440:\r\nUbuntu\r\n|\r\n==> C:\\> |"},
+        {"CJK first, then a blank and Latin letters",
+         {{utf16le(L"\x9002\x7528\x4E8E Linux \x7684:\r\n"), false}},
+         L"\x9002\x7528\x4E8E Linux \x7684:\r\n|"},
+        {"Arabic, Thai, and Greek with an ASCII blank, each on a line of its own",
+         {{utf16le(L"\x0627\x0628\x062A") + "\r\n" + utf16le(L"\x0E20\x0E21\x0E22") + "\r\n" +
+               utf16le(L"\x1F00 \x1F01"), false}},
+         L"\x0627\x0628\x062A|\r\n|\x0E20\x0E21\x0E22|\r\n|\x1F00 \x1F01|"},
+        {"no run: other scripts from unit to unit, as binary output has",
+         {{"\x01\x03\x02\x04\x03\x05\r\n", false}}, L"\x01\x03\x02\x04\x03\x05\r\n|"},
+        {"CJK alone, its line end inside the look",
+         {{utf16le(std::wstring(14, L'\x30D5') + L"\r\n"), false}}, std::wstring(14, L'\x30D5') + L"\r\n|"},
+        {"CJK alone beyond the look: taken for 8-bit, and the next line for UTF-16 by the line end",
+         {{utf16le(std::wstring(20, L'\x4E2D') + L"\r\nUbuntu \x4E2D\r\n"), false}},
+         L"-N-N-N-N-N-N-N-N-N-N-N-N-N-N-N-N-N-N-N-N\r\n|Ubuntu \x4E2D\r\n|"},
+        {"8-bit tabs, backspaces, bells, escapes and carriage returns where high bytes would be",
+         {{"1\t2\t3\t\r\n4\b5\b6\b\r\n7\a8\a9\a\r\na\x1b" "b\x1b" "c\x1b\r\n1\r2\r3\r4\r\n", true}},
+         L"1\t2\t3\t\r\n4\b5\b6\b\r\n7\a8\a9\a\r\na\x1b" L"b\x1b" L"c\x1b\r\n1\r2\r3\r4\r\n|"},
         {"a prompt of the user's own, without the arrows",
          {{"\xFF\xFE" + utf16le(L"ok\r\n") + "\r\nD:\\work>", false}},
          L"ok\r\n|\r\nD:\\work>|"},
@@ -262,6 +307,8 @@ TEST(ReaderText, Utf16OutputIsDecodedUntilThePrompt) {
          L"abcd\r\nxyz\r\n|"},
         {"not at a line start", {{"ab\xFF\xFE" "c", false}}, L"ab\xFF\xFE" L"c|"},
         {"a NUL first: a line of NULs and blanks", {{std::string("\0 \0 \0 \0 x", 9), false}}, L"    x|"},
+        {"NUL, line feed, NUL: no UTF-16 line end at a stream's start", {{std::string("\0\n\0ab", 5), false}},
+         L"\nab|"},
         {"a UTF-8 character split between reads goes on whole, past a NUL too",
          {{std::string("a\0\xE2\x82", 4), false}, {"\xAC", false}},
          L"a|\xE2\x82\xAC|",
@@ -285,6 +332,36 @@ TEST(ReaderText, Utf16OutputIsDecodedUntilThePrompt) {
     decoding_reset(&decoding);
     EXPECT_LE(decode_read(odd, sizeof odd, &decoding, true, ENCODING_SINGLE_BYTE, nullptr, nullptr, widen_piece, &ignored),
               DECODE_KEEP_MAX);
+}
+
+// Where the output of a slave told a new code page switches to it: past the echo of its CHCP line
+// and the line end, however the reads fall; -1 in every read before.
+TEST(ReaderText, ACodePageTakesEffectAfterTheEchoOfItsLine) {
+    struct Case {
+        const char* line;
+        std::vector<std::string> reads;
+        int found;   // where, in the last read
+    } cases[] = {
+        {"CHCP 1252\r\n", {"==> C:\\Jos\x82> CHCP 1252\r\nActive code page: 1252\r\n"}, 24},
+        {" chcp \t 850 ", {"> ch", "CP  8", "50 \t\r", "\n\xE9"}, 1},
+        {"chcp 850", {"> cchcp 850\n"}, 12},
+        {"chcp 850", {"chcp 8500\r\nchcp 85\r\nchcp 850x\r\nchcp 850 x\r\nchcp\r\n850\r\n"}, -1},
+    };
+    for (const Case& c : cases) {
+        ChcpEcho echo;
+        ASSERT_TRUE(chcp_echo_await(&echo, c.line, 850));
+        for (size_t r = 0; r < c.reads.size(); r++)
+            EXPECT_EQ(chcp_echo_find(&echo, (const unsigned char*)c.reads[r].data(), (int)c.reads[r].size()),
+                      r + 1 == c.reads.size() ? c.found : -1) << c.line << r;
+        EXPECT_EQ(chcp_echo_find(&echo, (const unsigned char*)"chcp 850\n", 9), c.found < 0 ? 9 : -1);   // once
+        EXPECT_EQ(echo.code_page, 850);
+    }
+    ChcpEcho echo;
+    EXPECT_TRUE(chcp_echo_await(&echo, "chcp 12345678901", 850));   // just fits
+    EXPECT_EQ(chcp_echo_find(&echo, (const unsigned char*)"chcp 123", 8), -1);
+    EXPECT_FALSE(chcp_echo_await(&echo, " \r\n", 850));   // nothing to await, nor half an old echo
+    EXPECT_EQ(chcp_echo_find(&echo, (const unsigned char*)"45678901\n", 9), -1);
+    EXPECT_FALSE(chcp_echo_await(&echo, "chcp 123456789012", 850));
 }
 
 TEST(ReaderText, PromptLineGivesItsDirectoryAndLength) {
@@ -360,6 +437,14 @@ TEST(ReaderText, PromptWatchKeepsTheLinesSinceThePrompt) {
     watch_shown(&watch, one_line.c_str(), (int)one_line.size());
     EXPECT_EQ(watch.recent_length, 0);
     EXPECT_TRUE(watch_shown(&watch, L"\n", 1) == false && watch_shown(&watch, L"", 0));
+    // Just over its bound: the line that the cut falls in goes, the next one is kept whole.
+    watch_reset(&watch);
+    watch_shown(&watch, L"ab\ncd", 5);
+    std::wstring rest(RECENT_OUTPUT_CHARS - 2, L'e');
+    watch_shown(&watch, rest.c_str(), (int)rest.size());
+    EXPECT_EQ(std::wstring(watch.recent), L"cd" + rest);
+    watch_prompt_line(&watch, 1);   // a prompt line of one character
+    EXPECT_STREQ(watch.recent, L"e");
 }
 
 std::wstring title_for(const wchar_t* dir) {
@@ -375,6 +460,7 @@ TEST(ReaderText, TitleShortensLongDirectories) {
     EXPECT_EQ(title_for(L"C:\\Program Files"), L"Tavro  C:\\Program Files");
     EXPECT_EQ(title_for(L"C:\\Users\\me"), L"Tavro  C:\\Users\\me");
     EXPECT_EQ(title_for(L"C:\\Users\\longusername"), L"Tavro  ...\\longusername");
+    EXPECT_EQ(title_for(L"C:\\Users\\abcdefghi"), L"Tavro  ...\\abcdefghi");   // ten characters from the "\\"
     EXPECT_EQ(title_for(L"D:\\a\\b"), L"Tavro  D:\\a\\b");
     EXPECT_EQ(title_for(L"nothing"), L"Tavro");
 }
@@ -390,6 +476,7 @@ TEST(ReaderText, LoggingIndicatorsFollowTheTitle) {
     EXPECT_STREQ(small, L"Tavro  Logg");
     build_prompt_title(L"Tavro", L"C:\\", small, 1);   // room for the terminator alone
     EXPECT_STREQ(small, L"");
+    append_logging_indicators(nullptr, 0, true, true);   // no room at all: nothing written
 }
 
 }  // namespace

@@ -66,6 +66,46 @@ TEST_F(Submission, LinesReachTheSlaveAndSetPaging) {
     EXPECT_TRUE(command_buffer[0] == 0);
 }
 
+// What goes to the slave is in its code page or not at all; a "chcp" typed alone is followed, on
+// both sides of the pipe.
+TEST_F(Submission, LinesGoInTheSlavesCodePageOrNotAtAll) {
+    int saved_code_page = CodePage, saved_slave_page = slave_code_page;
+    std::wstring saved_directory = tracked_directory;
+    wcscpy(tracked_directory, L"C:\\x");
+    CodePage = 0;
+    slave_code_page = 1252;
+    EXPECT_EQ(submit(L"echo x\xFF06md y"), "");   // best fit would send cmd's own "&"
+    EXPECT_EQ(pane(), L"\rNot sent: code page 1252 has no \"\xFF06\" (U+FF06). UTF-8 has every character: "
+                      L"View > Code Page..., 8.\r\r==> C:\\x> ");
+    EXPECT_EQ(colour_at(1), ErrorText);
+    SendMessageW(Edit, WM_KEYDOWN, VK_UP, 0);
+    EXPECT_EQ(text_of(Edit), L"echo x\xFF06md y");   // nothing typed is lost
+    EXPECT_EQ(submit(L"echo \xD83D"), "");           // half a character, in any page
+    EXPECT_NE(pane().find(L"Not sent: U+D83D is half of a character"), std::wstring::npos);
+    slave_code_page = 65001;                         // CodePage 0 where the ANSI page is UTF-8
+    EXPECT_EQ(submit(L"echo caf\x00E9 \x4E2D"), "echo caf\xC3\xA9 \xE4\xB8\xAD\r\n");
+
+    output_code_page = 65001;
+    empty_pending_tails();   // a fresh slave, whose console starts in the OEM page
+    EXPECT_EQ(output_code_page, (int)GetOEMCP());
+    slave_code_page = output_code_page = 1252;
+    EXPECT_EQ(submit(L"chcp 850"), "chcp 850\r\n");
+    EXPECT_EQ(submit(L"echo caf\x00E9"), "echo caf\x82\r\n");
+    EXPECT_EQ(CodePage, 850);
+    for (const wchar_t* other : {L"chcp 1200", L"chcp 1", L"chcp 437 > nul"}) submit(other);
+    EXPECT_EQ(slave_code_page, 850);
+    std::string answer = "==> C:\\Jos\xE9> chcp 850\r\nActive code page: 850\r\n\r\n==> C:\\Jos\x82> ";
+    DWORD done;
+    WriteFile(slave_out_write, answer.data(), (DWORD)answer.size(), &done, nullptr);
+    SetWindowTextW(Text, L"");
+    read_slave_output(stdout_read);
+    // The old page up to the end of the echo, the new one after it.
+    EXPECT_EQ(pane(), L"==> C:\\Jos\x00E9> chcp 850\rActive code page: 850\r\r==> C:\\Jos\x00E9> ");
+    empty_pending_tails();
+    CodePage = saved_code_page, slave_code_page = saved_slave_page;
+    wcscpy(tracked_directory, saved_directory.c_str());
+}
+
 TEST_F(Submission, ClearScreenAndBypassSendOnlyALineEnd) {
     SetWindowTextW(Text, L"old output");
     EXPECT_EQ(submit(L"cls"), "\n");   // Clear Screen's fresh prompt, nothing of the line

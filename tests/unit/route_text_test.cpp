@@ -125,6 +125,15 @@ TEST(RouteDecision, MacroNameDecidesAfterExpansion) {
     EXPECT_EQ(decide_route(L"notepad.exe x", L"np", false, L",", L",", L",notepad.exe,"), ROUTE_SLAVE);
 }
 
+// A line the user types that changes the slave's code page, which Tavro then follows.
+TEST(RouteDecision, ATypedChcpNamesItsPage) {
+    EXPECT_EQ(chcp_line_page(L"  CHCP\t65535 \r\n"), 65535);
+    EXPECT_EQ(chcp_line_page(L"chcp 00437"), 437);
+    for (const wchar_t* line : {L"chcp", L"chcp ", L"chcp850", L"chcp 65536", L"chcp 100000", L"chcp 850 > nul",
+                                L"chcp 8a", L"echo chcp 850", L""})
+        EXPECT_EQ(chcp_line_page(line), 0) << line;
+}
+
 TEST(PagerAndPause, WaitingPagerAnswers) {
     EXPECT_FALSE(pager_answer(false, 0, 25, L'f').waiting);
     EXPECT_FALSE(pager_answer(true, 3, 25, L'f').waiting);

@@ -140,7 +140,7 @@ TEST_F(SettingsFile, KeysOfEverySectionAreReadAndTheCommandFileHasTheLastWord) {
     read_settings();
     EXPECT_EQ(7, Uses);
     EXPECT_EQ(65001, CodePage);
-    EXPECT_EQ((int)GetOEMCP(), slave_code_page);
+    EXPECT_EQ(65001, slave_code_page);
     EXPECT_EQ(1, Logging);
     EXPECT_STREQ(L"ls,dir,", command_list_text(CmdAndQuit));   // from the settings file
     EXPECT_STREQ(L"k2,", command_list_text(KeepCmd));           // the command file has the last word
@@ -161,7 +161,7 @@ TEST_F(SettingsFile, SlaveCodePageFollowsCodePage) {
     EXPECT_EQ(850, slave_code_page);
     CodePage = 65001;
     derive_slave_code_page();
-    EXPECT_EQ((int)GetOEMCP(), slave_code_page);
+    EXPECT_EQ(65001, slave_code_page);
 }
 
 // A code page the conversions cannot use would make every command and every output line vanish.

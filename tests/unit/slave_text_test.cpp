@@ -43,6 +43,7 @@ TEST(SlaveText, CommandLineJoinedWithQuotesOrNotAtAll) {
     EXPECT_TRUE(join_command_line(L"C:\\c.exe", L"", out, 11));   // 10 characters and the end
     EXPECT_FALSE(join_command_line(L"C:\\cc.exe", L"", out, 11));
     EXPECT_STREQ(out, L"");
+    EXPECT_FALSE(join_command_line(L"C:\\c.exe", L"", nullptr, 0));   // no room at all: nothing written
 }
 
 TEST(SlaveText, OnlyAbsolutePathEntriesAreSearched) {
@@ -85,6 +86,34 @@ TEST(SlaveText, SystemFolderPathsMoveToSysnative) {
                                 64));
     EXPECT_FALSE(move_to_folder(L"C:\\Windows\\System32\\cmd.exe", L"C:\\Windows\\System32",
                                 L"C:\\Windows\\Sysnative", out, 28));
+}
+
+// A code page of Latin-1 alone: one unit up to U+00FF.
+bool latin1_carries(const wchar_t* character, int units, void* calls) {
+    ++*(int*)calls;
+    return units == 1 && character[0] <= 0xFF;
+}
+
+TEST(SlaveText, TheFirstCharacterTheCodePageLacks) {
+    struct Case {
+        std::wstring text;
+        int length, at, units, calls;
+        unsigned long code_point;
+    } cases[] = {
+        {L"caf\x00E9", 4, -1, 0, 4, 0},
+        {L"x\xFF06md", 4, 1, 1, 2, 0xFF06},
+        {L"a\xDBFF\xDFFF" L"b", 4, 1, 2, 2, 0x10FFFF},   // a pair is one character
+        {L"ab\xD83D\xDE00", 3, 2, 1, 3, 0xD83D},         // cut by the length: half of one
+        {L"\xDE00x", 2, 0, 1, 1, 0xDE00},
+        {L"\xD83D\xE000", 2, 0, 1, 1, 0xD83D},            // no low surrogate after it
+    };
+    for (const Case& c : cases) {
+        int calls = 0, units = 0;
+        unsigned long code_point = 0;
+        EXPECT_EQ(first_uncarried(c.text.c_str(), c.length, latin1_carries, &calls, &code_point, &units), c.at);
+        EXPECT_EQ(calls, c.calls);
+        EXPECT_TRUE(c.at < 0 || (units == c.units && code_point == c.code_point)) << c.at;
+    }
 }
 
 }  // namespace

@@ -116,6 +116,12 @@ void print_prompt_imitation(bool blank_line_first) {
     print_to_output_pane(blank_line_first ? L"\n\n==> %s> " : L"\n==> %s> ", tracked_directory);
 }
 
+void show_prompt_mark(const wchar_t* mark) {
+    SetWindowTextW(Prom, mark);
+    InvalidateRect(Prom, NULL, TRUE);
+    UpdateWindow(Prom);
+}
+
 void set_title_with_logging_indicators(wchar_t* title, int capacity) {
     append_logging_indicators(title, capacity, output_log_open, error_log_open);
     SetWindowTextW(Main, title);

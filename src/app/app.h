@@ -78,4 +78,12 @@ void set_directory_title();
 // The slave's prompt, imitated after the program printed a message of its own.
 void print_prompt_imitation(bool blank_line_first);
 
+// What the prompt display shows of the output's state.
+#define PROMPT_MARK_READY L">"
+#define PROMPT_MARK_PAGING L"\u00bb"
+#define PROMPT_MARK_PAUSED L"\u00a7"
+#define PROMPT_MARK_DISCARDING L"Q"   // alternates with its lower case while output is dropped
+#define PROMPT_MARK_DISCARDING_TOO L"q"
+void show_prompt_mark(const wchar_t* mark);   // set and painted at once
+
 LRESULT CALLBACK main_window_proc(HWND, UINT, WPARAM, LPARAM);

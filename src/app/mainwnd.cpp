@@ -12,6 +12,7 @@
 #include "app/texts.h"
 #include "pane/pane.h"
 #include "settings/settings.h"
+#include "slave/pager.h"
 #include "slave/reader.h"
 #include "slave/slave.h"
 #include <richedit.h>
@@ -63,7 +64,7 @@ static void on_poll_timer(WPARAM id) {
     if (slave_console) return;
     slave_console = find_slave_console_window();
     if (slave_console && !CmdShow) {
-        Sleep(100);
+        Sleep(CONSOLE_SETTLE_MS);
         PostMessageW(Main, WM_COMMAND, CMD_APPLY_CMD_SHOW, 0);
         hide_at_first_prompt = true;
     }
@@ -87,9 +88,10 @@ static void show_menu_command() {
     PostMessageW(Text, WM_VSCROLL, SB_BOTTOM, 0);
     SendMessageW(Text, EM_SCROLLCARET, 0, 0);
     SetFocus(Edit);
-    if (!MenuShow)
-        print_to_output_pane(L"\n\nYou can always access the menus via Alt+F, Alt+E, Alt+V and Alt+H.\n\n==> %s> ",
-                             tracked_directory);
+    if (!MenuShow) {
+        print_to_output_pane(L"\n\nYou can always access the menus via Alt+F, Alt+E, Alt+V and Alt+H.");
+        print_prompt_imitation(true);
+    }
 }
 
 static void apply_cmd_show() {
@@ -99,9 +101,9 @@ static void apply_cmd_show() {
     }
     // Not found yet: a fresh slave searches for its console again.
     stop_slave();
-    Sleep(50);
+    Sleep(RESTART_GAP_MS);
     start_slave();
-    Sleep(50);
+    Sleep(RESTART_GAP_MS);
     send_prompt_line();
 }
 
@@ -133,17 +135,6 @@ static void open_selected_text() {
     }
 }
 
-static void pipe_output_thru_more() {
-    if (paging_mode && !discard_mode) return;
-    DWORD waiting = 0;
-    if (!stdout_read || !PeekNamedPipe(stdout_read, NULL, 0, NULL, &waiting, NULL) || !waiting) return;
-    discard_mode = false;
-    paging_mode = true;
-    lines_left = pager_page_lines(grid_lines);
-    echo_watch_start(&paging_echo, L"");   // the output is already coming: no echo to wait for
-    SetWindowTextW(Prom, L"\u00bb");
-}
-
 static void properties() {
     wchar_t page[16];
     if (CodePage == 0) lstrcpyW(page, L"ANSI");
@@ -162,7 +153,7 @@ static void show_errors_in_color() {
     set_output_colour(Text, SCF_SELECTION, ErrorText);
     print_to_output_pane(L"\n\n%s", notice);
     restore_normal_colour(Text, SCF_SELECTION);
-    print_to_output_pane(L"\n\n==> %s> ", tracked_directory);
+    print_prompt_imitation(true);
     if (MessageBoxW(Main, notice, L"Restart the slave CMD process?", MB_ICONQUESTION | MB_YESNO) != IDYES) return;
     HighlightErrs = toggle_mark(main_menu, CMD_SHOW_ERRORS_COLOR);
     interrupt_slave();
@@ -357,7 +348,7 @@ static void command(int id, LPARAM lparam) {
     case CMD_FILE_COMPLETION: SendMessageW(Edit, WM_CHAR, CHAR_CTRL_F, 0); break;
     case CMD_PROG_COMPLETION: SendMessageW(Edit, WM_CHAR, CHAR_CTRL_R, 0); break;
     case CMD_CONVERT_SLASH: SendMessageW(Edit, WM_CHAR, CHAR_CTRL_BACKSLASH, 0); break;
-    case CMD_PIPE_MORE: pipe_output_thru_more(); break;
+    case CMD_PIPE_MORE: pager_start_on_waiting_output(); break;
     case CMD_PROPERTIES: properties(); break;
     case CMD_PID: pid_for_cmd(); break;
     case CMD_SHOW_MENU: show_menu_command(); break;
@@ -369,8 +360,14 @@ static void command(int id, LPARAM lparam) {
     case CMD_RULER: print_ruler(); break;
     case CMD_SHOW_ERRORS_COLOR: show_errors_in_color(); break;
     case CMD_HELP: help(); break;
-    case CMD_FUNCTION_KEYS: print_to_output_pane(L"\n\n%s\n\n==> %s> ", FUNCTION_KEYS_TEXT, tracked_directory); break;
-    case CMD_DISCLAIMER: print_to_output_pane(L"\n\n%s\n\n==> %s> ", DISCLAIMER_TEXT, tracked_directory); break;
+    case CMD_FUNCTION_KEYS:
+        print_to_output_pane(L"\n\n%s", FUNCTION_KEYS_TEXT);
+        print_prompt_imitation(true);
+        break;
+    case CMD_DISCLAIMER:
+        print_to_output_pane(L"\n\n%s", DISCLAIMER_TEXT);
+        print_prompt_imitation(true);
+        break;
     case CMD_ABOUT: about(); break;
     case CMD_PREVIOUS_COMMANDS: previous_commands_popup(); break;
     default:

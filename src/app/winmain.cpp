@@ -1,5 +1,6 @@
 // Entry point: start-up in its fixed order, the one message loop, and the shutdown.
 #include "app/app.h"
+#include "app/timing.h"
 #include "app/commands.h"
 #include "app/frame_text.h"
 #include "app/grid.h"
@@ -9,6 +10,7 @@
 #include "logs/logs.h"
 #include "pane/pane.h"
 #include "settings/settings.h"
+#include "slave/pager.h"
 #include "slave/reader.h"
 #include "slave/slave.h"
 #include <richedit.h>
@@ -178,37 +180,23 @@ static bool main_message_waiting() {
     return GetUpdateRect(Edit, NULL, FALSE) != 0;
 }
 
-static DWORD bytes_waiting(HANDLE pipe) {
-    DWORD n = 0;
-    if (!pipe || !PeekNamedPipe(pipe, NULL, 0, NULL, &n, NULL)) return 0;
-    return n;
-}
-
 // Drains the slave's pipes between messages; stops as soon as Main has a message waiting.
 static void poll_slave() {
     DWORD last;
     do {
         // The pager waiting for a key reads nothing: its waiting bytes must not keep the loop
         // turning (it would spin, and for good once Main is gone).
-        if (paging_mode && lines_left == 0 && !discard_mode) return;
+        if (pager_waiting()) return;
         // Once Main is gone no message for it can stop the drain: a flood would keep the
         // program from reaching its WM_QUIT until the slave fell silent.
         if (!IsWindow(Main)) return;
         available_count = last = bytes_waiting(stdout_read);
         if (last) {
-            if (discard_mode) discard_output(); else read_slave_output(stdout_read);
+            if (pager.discard_mode) discard_output(); else read_slave_output(stdout_read);
         }
         if (HighlightErrs) {
             last = bytes_waiting(stderr_read);
-            if (last) {
-                set_output_colour(Text, SCF_SELECTION, ErrorText);
-                read_slave_output(stderr_read);
-                restore_normal_colour(Text, SCF_SELECTION);
-                if (held_prompt[0]) {
-                    print_to_output_pane(L"%s", held_prompt);
-                    held_prompt[0] = 0;
-                }
-            }
+            if (last) read_slave_errors();
         }
     } while (last && !main_message_waiting());
 }
@@ -259,7 +247,7 @@ static void shut_down(bool quit_message) {
         GetExitCodeProcess(slave_process.hProcess, &slave_exit_code);
         if (slave_exit_code == STILL_ACTIVE) {
             stop_slave();
-            Sleep(100);
+            Sleep(QUIT_STOP_MS);
         }
     }
     close_slave_link();

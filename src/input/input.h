@@ -30,7 +30,6 @@ LRESULT CALLBACK edit_window_proc(HWND, UINT, WPARAM, LPARAM);   // input line
 extern wchar_t command_buffer[COMMAND_BUFFER_CHARS + 2];
 extern wchar_t command_word[COMMAND_BUFFER_CHARS];
 extern bool bypass_now;   // "/!": the rest of the line runs directly; lowered after every submission
-extern EchoWatch paging_echo;   // a paged command's echo, before which no prompt ends the paging
 
 void append_to_pane(const wchar_t* text);   // straight into the pane, no log, no colour change
 void compute_command_word();   // the first word of command_buffer into command_word

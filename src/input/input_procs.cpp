@@ -5,6 +5,7 @@
 #include "app/app.h"
 #include "app/commands.h"
 #include "app/grid.h"
+#include "slave/pager.h"
 #include "slave/reader.h"
 #include "slave/slave.h"
 
@@ -30,11 +31,6 @@ bool ctrl_backspace_done;
 
 bool key_down(int key) { return GetKeyState(key) < 0; }
 
-void show_prompt_mark(const wchar_t* mark) {
-    SetWindowTextW(Prom, mark);
-    UpdateWindow(Prom);
-}
-
 LRESULT pass_on(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     return CallWindowProcW(edit_previous_proc, window, message, wparam, lparam);
 }
@@ -54,25 +50,6 @@ LRESULT paste_with_retry(HWND window, LPARAM lparam) {
     }
     paste_retry_count = 0;
     return pass_on(window, WM_CHAR, CHAR_CTRL_V, lparam);
-}
-
-// Answers the pager that stopped after a full page; false when it is not waiting.
-bool answer_waiting_pager(wchar_t c) {
-    PagerAnswer answer = pager_answer(paging_mode, lines_left, grid_lines, c);
-    if (!answer.waiting) return false;
-    if (answer.quit) {
-        Sleep(100);
-        DWORD pending = 0;
-        if (PeekNamedPipe(stdout_read, nullptr, 0, nullptr, &pending, nullptr) && pending) discard_mode = true;
-        return true;
-    }
-    if (answer.end_paging) {
-        paging_mode = false;
-        show_prompt_mark(L">");
-    }
-    lines_left = answer.lines_left;
-    read_slave_output(stdout_read);
-    return true;
 }
 
 // ---- What each key does in the input line ----
@@ -133,7 +110,7 @@ bool copy_or_interrupt(KeyPress p) {
 
 void toggle_pause() {
     output_paused = !output_paused;
-    show_prompt_mark(output_paused ? L"\u00a7" : L">");
+    show_prompt_mark(output_paused ? PROMPT_MARK_PAUSED : PROMPT_MARK_READY);
 }
 
 bool editing_char(KeyPress p) { return edit_key_char((wchar_t)p.key); }
@@ -177,10 +154,10 @@ LRESULT on_char(HWND window, WPARAM wparam, LPARAM lparam) {
     reset_f8_caret_mark();
     if (pause_answer(output_paused, c) == PAUSE_RESUME_AND_CONSUME) {
         output_paused = false;
-        show_prompt_mark(L">");
+        show_prompt_mark(PROMPT_MARK_READY);
         return 0;
     }
-    if (answer_waiting_pager(c)) return 0;
+    if (pager_answer_key(c)) return 0;
     if (dispatch_key(input_line_chars, window, wparam, lparam)) return 0;
     // A character typed after F2 or F4 names where they copy or delete to.
     if (c >= 32 && edit_key_char(c)) return 0;

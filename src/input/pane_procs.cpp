@@ -4,6 +4,7 @@
 #include "input/edit_keys_text.h"
 #include "input/keys.h"
 #include "app/app.h"
+#include "app/timing.h"
 #include "app/commands.h"
 #include "app/frame_text.h"
 #include "app/placement.h"
@@ -108,7 +109,7 @@ static bool copy_or_interrupt(KeyPress) {
         PostMessageW(Main, WM_COMMAND, CMD_CODE_PAGE, 0);
     } else if (pane_has_selection()) {
         SendMessageW(Text, WM_COPY, 0, 0);
-        Sleep(25);
+        Sleep(COPY_SETTLE_MS);
     } else {
         confirm_interrupt();
     }

@@ -2,10 +2,13 @@
 #include "input/input.h"
 #include "input/lookup.h"
 #include "app/app.h"
+#include "app/timing.h"
 #include "app/commands.h"
 #include "app/grid.h"
 #include "pane/pane.h"
+#include "pane/pane_text.h"
 #include "settings/settings.h"
+#include "slave/pager.h"
 #include "slave/reader.h"
 #include "slave/slave.h"
 #include <richedit.h>
@@ -15,7 +18,6 @@
 wchar_t command_buffer[COMMAND_BUFFER_CHARS + 2];
 wchar_t command_word[COMMAND_BUFFER_CHARS];
 bool bypass_now;
-EchoWatch paging_echo;
 
 // Inserted straight into the pane: not through the print, so it reaches no log.
 void append_to_pane(const wchar_t* text) {
@@ -123,12 +125,9 @@ void route_to_slave() {
         // needs an empty title before it, or start would open its arguments instead.
         const wchar_t* p = command_buffer;
         while (*p && (unsigned)*p <= 32) p++;
-        marker = *p == L'"' ? " sTaRT\t\"\"\t" : " sTaRT\t";
+        marker = *p == L'"' ? START_MARKER_QUOTED_BYTES : START_MARKER_BYTES;
     }
-    paging_mode = pipes_into_more(command_buffer);
-    if (paging_mode) lines_left = pager_page_lines(grid_lines);
-    echo_watch_start(&paging_echo, paging_mode ? command_buffer : L"");
-    SetWindowTextW(Prom, paging_mode ? L"\u00bb" : L">");
+    pager_start_for_line(command_buffer);
     // The buffer holds at most 2047 characters; its two spare places take the line end.
     size_t length = wcslen(command_buffer);
     if (length > COMMAND_BUFFER_CHARS - 1) length = COMMAND_BUFFER_CHARS - 1;
@@ -166,7 +165,7 @@ void submit_input_line() {
     switch (decide_route(command_buffer, command_word, bypass_now, CmdAndQuit, KeepCmd, NoCmd)) {
     case ROUTE_CLEAR_SCREEN:
         SendMessageW(Main, WM_COMMAND, CMD_CLEAR_SCREEN, 0);
-        Sleep(100);
+        Sleep(CLEAR_SETTLE_MS);
         break;
     case ROUTE_SHELL_OPEN: route_to_shell(); break;
     case ROUTE_BYPASS: route_bypass(); break;

@@ -2,6 +2,7 @@
 #include "input/input.h"
 #include "input/slash_text.h"
 #include "app/app.h"
+#include "app/timing.h"
 #include "app/commands.h"
 #include "logs/logs.h"
 #include "pane/pane.h"
@@ -20,7 +21,7 @@ SlashAnswer slash_command() {
 
     if (step.kind == SLASH_KIND_CLEAR) {
         SendMessageW(Main, WM_COMMAND, CMD_CLEAR_SCREEN, 0);
-        Sleep(100);
+        Sleep(CLEAR_SETTLE_MS);
     } else if (step.kind == SLASH_KIND_UNSET) {
         wchar_t name[COMMAND_BUFFER_CHARS];
         if (!unset_variable_name(command_buffer, name, COMMAND_BUFFER_CHARS)) {

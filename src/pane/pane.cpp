@@ -4,6 +4,7 @@
 #include "pane/pane_log.h"
 #include "pane/pane_text.h"
 #include "app/app.h"
+#include "app/timing.h"
 #include "app/grid.h"
 #include "logs/logs.h"
 #include "settings/settings.h"
@@ -104,24 +105,16 @@ static void scroll_to_bottom() { SendMessageW(Text, WM_VSCROLL, SB_BOTTOM, 0); }
 enum { PAINT_INTERVAL_MS = 100, PAINT_SHARE = 20, PAINT_GAP_MAX_MS = 500 };
 static double last_paint_ms = -1e9, paint_gap_ms = PAINT_INTERVAL_MS;
 
-static double clock_ms() {
-    static LARGE_INTEGER frequency;
-    if (!frequency.QuadPart) QueryPerformanceFrequency(&frequency);
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return (double)now.QuadPart * 1000.0 / (double)frequency.QuadPart;
-}
-
 static void hold_paint() { SendMessageW(Text, WM_SETREDRAW, FALSE, 0); }
 
 static void release_paint(bool now) {
     SendMessageW(Text, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(Text, NULL, FALSE);
-    double start = clock_ms();
+    double start = now_ms();
     if (now || start - last_paint_ms >= paint_gap_ms) {
         // The other windows' paints wait behind the pane's while output streams: they go too.
         RedrawWindow(Main ? Main : Text, NULL, NULL, RDW_UPDATENOW | RDW_ALLCHILDREN);
-        last_paint_ms = clock_ms();
+        last_paint_ms = now_ms();
         paint_gap_ms = next_paint_gap(last_paint_ms - start, PAINT_INTERVAL_MS, PAINT_SHARE, PAINT_GAP_MAX_MS);
     }
 }
@@ -174,7 +167,7 @@ static void show_model(const PaneModel* model, void*) {
     rewrite_pane(model->text, model->length);
     scroll_to_bottom();
     release_paint(true);
-    Sleep(1);
+    Sleep(REWRITE_STEP_MS);
     hold_paint();
 }
 
@@ -333,7 +326,7 @@ void print_to_output_pane(const wchar_t* format, ...) {
     if (Text) update_pane(text, length);
 
     if (Main) poll_timer = SetTimer(Main, POLL_TIMER_ID, POLL_PERIOD_MS, NULL);
-    Sleep(10);
+    Sleep(PRINT_YIELD_MS);
 }
 
 void print_ruler() {

@@ -64,8 +64,8 @@ int trim_count_in_window(const wchar_t* window, int window_start, int window_len
     return -1;
 }
 
-const wchar_t START_MARKER[] = L" sTaRT\t";
-const wchar_t START_MARKER_QUOTED[] = L" sTaRT\t\"\"\t";
+const wchar_t START_MARKER[] = L"" START_MARKER_BYTES;
+const wchar_t START_MARKER_QUOTED[] = L"" START_MARKER_QUOTED_BYTES;
 
 int start_marker_at(const wchar_t* text, int length, int i) {
     static const wchar_t* const markers[] = {START_MARKER_QUOTED, START_MARKER};

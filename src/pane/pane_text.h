@@ -36,8 +36,11 @@ double next_paint_gap(double paint_ms, double min_ms, double share, double max_m
 // What command routing writes before a command that starts a window program, so that the slave
 // runs it through start: the plain form, or the form with start's empty title before a quoted
 // program. The quoted form begins with the plain one.
-extern const wchar_t START_MARKER[];          // L" sTaRT\t"
-extern const wchar_t START_MARKER_QUOTED[];   // L" sTaRT\t\"\"\t"
+// The bytes sent and the text they come back as in the slave's echo.
+#define START_MARKER_BYTES " sTaRT\t"
+#define START_MARKER_QUOTED_BYTES START_MARKER_BYTES "\"\"\t"
+extern const wchar_t START_MARKER[];
+extern const wchar_t START_MARKER_QUOTED[];
 
 // Length of the marker, of either form, at text[i] (the whole quoted one when it is there), or 0.
 int start_marker_at(const wchar_t* text, int length, int i);

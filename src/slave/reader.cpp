@@ -2,14 +2,15 @@
 // the slave's prompt. The text rules live in reader_text.cpp.
 #include "slave/reader.h"
 #include "slave/reader_text.h"
+#include "slave/pager.h"
 #include "slave/slave.h"
 #include "app/app.h"
 #include "app/commands.h"
 #include "app/timing.h"
 #include "logs/logs.h"
 #include "pane/pane.h"
-#include "input/input.h"
 #include "settings/settings.h"
+#include <richedit.h>
 #include <string.h>
 #include <wchar.h>
 #include <wctype.h>
@@ -18,8 +19,6 @@ wchar_t tracked_directory[TRACKED_DIR_MAX + 1];
 wchar_t held_prompt[HELD_PROMPT_CHARS];
 DWORD available_count;
 int output_code_page = (int)GetOEMCP();
-bool paging_mode, discard_mode;
-int lines_left;
 
 enum {
     TEXT_CHARS = 2048,
@@ -42,12 +41,10 @@ static StreamState out_state, err_state;
 static PromptWatch out_watch;   // what the prompt tracking keeps of standard output between pieces
 static ChcpEcho chcp_echo;      // a code page the slave has been told, and the echo it takes effect after
 static unsigned discard_toggle;
-
-static DWORD bytes_waiting(HANDLE pipe) {
-    DWORD n = 0;
-    if (!pipe || !PeekNamedPipe(pipe, NULL, 0, NULL, &n, NULL)) return 0;
-    return n;
-}
+// The bytes of one read: the reader's own, so that a read can never overwrite a line being
+// converted for the slave.
+static unsigned char read_bytes[DECODE_KEEP_MAX + DISCARD_CHUNK_BYTES + 1];
+static_assert(READ_CHUNK_BYTES <= DISCARD_CHUNK_BYTES, "a read and its carried bytes fit the read buffer");
 
 static void clear_stream(StreamState* s) {
     tail_clear(&s->tail);
@@ -87,11 +84,6 @@ static ByteEncoding encoding_of(int code_page) {
     return ENCODING_SINGLE_BYTE;
 }
 
-static void show_prompt_marker(const wchar_t* marker) {
-    SetWindowTextW(Prom, marker);
-    InvalidateRect(Prom, NULL, TRUE);
-}
-
 struct Converted {
     wchar_t* text;
     int length;
@@ -115,7 +107,7 @@ static void convert_piece(const unsigned char* bytes, int count, bool utf16, voi
 // *got is what ReadFile delivered.
 static int read_and_convert(HANDLE pipe, StreamState* self, bool is_out, int room, wchar_t* text, int n,
                             DWORD* got) {
-    unsigned char* bytes = (unsigned char*)conversion_buffer;
+    unsigned char* bytes = read_bytes;
     int carried = self->carry_count;
     memcpy(bytes, self->carry, carried);
     *got = 0;
@@ -143,9 +135,9 @@ static int read_and_convert(HANDLE pipe, StreamState* self, bool is_out, int roo
 }
 
 void read_slave_output(HANDLE pipe) {
-    if (paging_mode && lines_left == 0) return;
+    if (pager.paging_mode && pager.lines_left == 0) return;
     available_count = bytes_waiting(pipe);
-    ZeroMemory(conversion_buffer, sizeof conversion_buffer);
+    ZeroMemory(read_bytes, sizeof read_bytes);
     bool is_out = pipe == stdout_read;
     StreamState* self = is_out ? &out_state : &err_state;
     StreamState* other = is_out ? &err_state : &out_state;
@@ -166,10 +158,10 @@ void read_slave_output(HANDLE pipe) {
         if (read) n = read_and_convert(pipe, self, is_out, room, text, n, &got);
         n = drop_owed_line_feed(&self->tail, text, n);
         n = hold_unfinished(text, n, &self->tail, read && got < available_count);
-        if (paging_mode) n = page_text(text, n, TEXT_CHARS, &self->tail, &lines_left);
+        n = pager_cut_page(text, n, TEXT_CHARS, &self->tail);
     }
     if (n == 0) return;
-    if (is_out && paging_echo.pending) echo_watch_feed(&paging_echo, text, n);
+    if (is_out) pager_note_output(text, n);
 
     if (is_out && self->tail.length) watch_shown(&out_watch, text, n);
     if (is_out && self->tail.length == 0) {
@@ -191,6 +183,17 @@ void read_slave_output(HANDLE pipe) {
     if (n > 0) print_to_output_pane(L"%s", text);
 }
 
+void read_slave_errors() {
+    set_output_colour(Text, SCF_SELECTION, ErrorText);
+    read_slave_output(stderr_read);
+    restore_normal_colour(Text, SCF_SELECTION);
+    // A prompt held back for these errors follows them.
+    if (held_prompt[0]) {
+        print_to_output_pane(L"%s", held_prompt);
+        held_prompt[0] = 0;
+    }
+}
+
 // The slave is at its prompt in directory: follow it with the program's own directory, the
 // per-drive variable and the title; a quiet prompt ends paging.
 static void follow_prompt(const wchar_t* directory, int length) {
@@ -202,14 +205,7 @@ static void follow_prompt(const wchar_t* directory, int length) {
     wchar_t name[4] = {'=', (wchar_t)towupper(dir[0]), ':', 0};
     SetEnvironmentVariableW(name, dir);
 
-    // A prompt before the paged command's echo answers a line sent before it.
-    if (paging_mode && !paging_echo.pending) {
-        Sleep(100);
-        if (!bytes_waiting(stdout_read)) {
-            paging_mode = false;
-            show_prompt_marker(L">");
-        }
-    }
+    pager_prompt_seen();
     wchar_t title[TITLE_CHARS];
     build_prompt_title(base_title, tracked_directory, title, TITLE_CHARS);
     set_title_with_logging_indicators(title, TITLE_CHARS);
@@ -242,29 +238,26 @@ void discard_output() {
     DWORD waiting = bytes_waiting(stdout_read);
     available_count = waiting;
     DWORD got = 0;
-    if (waiting && !ReadFile(stdout_read, conversion_buffer, DISCARD_CHUNK_BYTES, &got, NULL)) got = 0;
+    if (waiting && !ReadFile(stdout_read, read_bytes, DISCARD_CHUNK_BYTES, &got, NULL)) got = 0;
     // Dropped, an awaited CHCP echo still switches the page.
-    if (chcp_echo_find(&chcp_echo, (const unsigned char*)conversion_buffer, (int)got) >= 0)
+    if (chcp_echo_find(&chcp_echo, read_bytes, (int)got) >= 0)
         output_code_page = chcp_echo.code_page;
 
     discard_toggle++;
-    show_prompt_marker(discard_toggle & 1 ? L"Q" : L"q");
-    UpdateWindow(Prom);
+    show_prompt_mark(discard_toggle & 1 ? PROMPT_MARK_DISCARDING : PROMPT_MARK_DISCARDING_TOO);
     MSG msg;
     if (!PeekMessageW(&msg, NULL, 0, 0, PM_NOREMOVE)) PostMessageW(Main, WM_COMMAND, CMD_WAKE, 0);
     if (got < waiting) return;
 
-    Sleep(50);
-    for (int i = 0; i < 10; i++) {
+    Sleep(DISCARD_FIRST_MS);
+    for (int i = 0; i < DISCARD_QUIET_STEPS; i++) {
         if (bytes_waiting(stdout_read)) return;
-        Sleep(20);
+        Sleep(DISCARD_QUIET_STEP_MS);
     }
     // Quiet for about a quarter of a second: the output has ended.
-    discard_mode = false;
-    paging_mode = false;
+    pager_stop();
     if (bytes_waiting(stderr_read)) print_leading_line_break(&out_state);
     clear_stream(&out_state);
-    show_prompt_marker(L">");
-    UpdateWindow(Prom);
+    show_prompt_mark(PROMPT_MARK_READY);
     send_to_slave("\n");
 }

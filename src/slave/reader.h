@@ -14,13 +14,13 @@ enum {
 extern wchar_t tracked_directory[TRACKED_DIR_MAX + 1];   // empty until the first prompt
 extern wchar_t held_prompt[HELD_PROMPT_CHARS];
 extern DWORD available_count;                             // what the last PeekNamedPipe saw
-extern bool paging_mode, discard_mode;
-extern int lines_left;
 // The code page the slave writes in now: a console starts in the OEM code page, and the slave
 // writes in the one CHCP names from the echo of that line on.
 extern int output_code_page;
 
 void read_slave_output(HANDLE pipe);
+// Standard error in the error colour, then the prompt held back for it: the main loop's step.
+void read_slave_errors();
 int track_prompt(const wchar_t* text);
 void discard_output();
 void empty_pending_tails();   // also: the next slave writes in the OEM code page until told otherwise

@@ -163,7 +163,7 @@ void flush_slave_input() {
         size_t before = queue_end - queue_start;
         send_next_chunk();
         if (queue_end - queue_start != before) deadline = now_ms() + FLUSH_STALL_MS;
-        if (queue_start != queue_end) Sleep(1);
+        if (queue_start != queue_end) Sleep(SEND_RETRY_MS);
     }
 }
 
@@ -314,6 +314,12 @@ static BOOL create_slave_process(wchar_t* command_line, HANDLE input, HANDLE out
     return started;
 }
 
+DWORD bytes_waiting(HANDLE pipe) {
+    DWORD n = 0;
+    if (!pipe || !PeekNamedPipe(pipe, NULL, 0, NULL, &n, NULL)) return 0;
+    return n;
+}
+
 void start_slave() {
     // Inheritable handles with the creating user's default security, on every platform: a null
     // DACL would let anyone on the machine who finds the pipes read the slave's output or type
@@ -365,12 +371,12 @@ void start_slave() {
     ZeroMemory(conversion_buffer, sizeof conversion_buffer);
 
     slave_console = NULL;
-    for (int attempt = 0; attempt < 11 && !slave_console; attempt++) {
-        Sleep(50);
+    for (int attempt = 0; attempt < CONSOLE_SEARCH_TRIES && !slave_console; attempt++) {
+        Sleep(CONSOLE_SEARCH_STEP_MS);
         slave_console = find_slave_console_window();
     }
     if (!CmdShow && slave_console) {
-        Sleep(100);
+        Sleep(CONSOLE_SETTLE_MS);
         PostMessageW(Main, WM_COMMAND, CMD_APPLY_CMD_SHOW, 0);
         hide_at_first_prompt = true;
     }
@@ -391,9 +397,9 @@ void stop_slave() {
         // its own: the slave may hold the first part of a line whose rest was just dropped.
         DWORD written = 0;
         WriteFile(stdin_write, "\r\nexit\r\n", 8, &written, NULL);
-        Sleep(100);
+        Sleep(STOP_CLOSE_MS);
     }
-    Sleep(100);
+    Sleep(STOP_SETTLE_MS);
     // Closing its console ends the slave and what runs in it. One that is still there (no console
     // window was found, and it is too busy to read its exit) is ended here, or it would run on
     // unseen with nobody to read its output.
@@ -412,7 +418,7 @@ void interrupt_slave() {
     UpdateWindow(Text);
     SendMessageW(Text, EM_SCROLL, SB_PAGEDOWN, 0);
     start_slave();
-    Sleep(50);
+    Sleep(RESTART_GAP_MS);
     send_prompt_line();
 }
 

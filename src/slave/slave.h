@@ -3,7 +3,7 @@
 #include <windows.h>
 
 enum {
-    CONVERSION_BUFFER_BYTES = 8192,   // bytes to and from the slave; a converted text holds at most 8191
+    CONVERSION_BUFFER_BYTES = 8192,   // a text converted for the slave holds at most 8191 bytes
     SEND_CHUNK_BYTES = 10,            // the slave is fed 10 bytes...
     SEND_CHUNK_PAUSE_MS = 50,         // ...every 50 ms
     SEND_QUEUE_BYTES = 65536,         // typed ahead beyond this is refused, not cut
@@ -18,6 +18,9 @@ extern PROCESS_INFORMATION slave_process;
 extern HWND slave_console;                 // null until found
 extern bool hide_at_first_prompt;
 extern char conversion_buffer[CONVERSION_BUFFER_BYTES];
+
+// What the pipe has waiting, without reading it; 0 for no pipe or a broken one.
+DWORD bytes_waiting(HANDLE pipe);
 
 void start_slave();
 void stop_slave();

@@ -19,6 +19,7 @@
 #include "logs/logs_text.h"
 #include "pane/pane.h"
 #include "settings/settings.h"
+#include "slave/pager.h"
 #include "slave/reader.h"
 #include "slave/slave.h"
 #include "window_checks.h"
@@ -103,8 +104,8 @@ protected:
 
         ASSERT_TRUE(windows.open());
         slave_out_write = windows.slave_out_write;
-        paging_mode = discard_mode = output_paused = false;
-        lines_left = 0;
+        pager.paging_mode = pager.discard_mode = output_paused = false;
+        pager.lines_left = 0;
         grid_lines = 30;
         focus_redirect = 0;
         saved_open = shell_open;
@@ -141,7 +142,7 @@ protected:
         lstrcpyW(help_page_name, saved_help);
         lstrcpyW(tracked_directory, saved_directory);
         CodePage = saved_code_page, slave_code_page = saved_slave_code_page, grid_lines = saved_lines;
-        paging_mode = discard_mode = output_paused = false;
+        pager.paging_mode = pager.discard_mode = output_paused = false;
         shell_open = saved_open;
         focus_redirect = 0;
     }
@@ -417,24 +418,25 @@ TEST_F(MainWindow, CodePageEntryOf8StoresUtf8AndTellsTheSlaveUtf8) {
 
 TEST_F(MainWindow, PipeThruMoreStartsPagingOnlyOnOutputThatWaits) {
     command(CMD_PIPE_MORE);
-    EXPECT_FALSE(paging_mode);
+    EXPECT_FALSE(pager.paging_mode);
     EXPECT_EQ(text_of(Prom), L">");
     DWORD done;
     WriteFile(slave_out_write, "x\r\n", 3, &done, nullptr);
-    echo_watch_start(&paging_echo, L"dir | more");   // left from an earlier paged command
+    pager_start_for_line(L"dir | more");   // an earlier paged command, its echo still awaited,
+    pager.paging_mode = false;             // whose paging "f" ended
     // F12 in the input line posts the same command.
     SendMessageW(Edit, WM_KEYDOWN, VK_F12, 0);
     pump();
-    EXPECT_TRUE(paging_mode);
-    EXPECT_FALSE(paging_echo.pending);   // the output is coming already: the next prompt ends it
-    EXPECT_EQ(lines_left, 29);
+    EXPECT_TRUE(pager.paging_mode);
+    EXPECT_FALSE(pager_awaiting_echo());   // the output is coming already: the next prompt ends it
+    EXPECT_EQ(pager.lines_left, 29);
     EXPECT_EQ(text_of(Prom), L"\u00bb");
     // Discarding ("q" answered) starts over as a fresh page.
-    discard_mode = true;
-    lines_left = 0;
+    pager.discard_mode = true;
+    pager.lines_left = 0;
     command(CMD_PIPE_MORE);
-    EXPECT_FALSE(discard_mode);
-    EXPECT_EQ(lines_left, 29);
+    EXPECT_FALSE(pager.discard_mode);
+    EXPECT_EQ(pager.lines_left, 29);
 }
 
 TEST_F(MainWindow, CtrlCCopiesTheSelectionAndAsksBeforeInterruptingWithout) {

@@ -1,5 +1,6 @@
 // The reader on real anonymous pipes and a real rich-edit pane: tails, interleaving with standard
 // error, the held prompt, paging, prompt tracking, split characters and discarding.
+#include "slave/pager.h"
 #include "slave/reader.h"
 #include "input/input.h"
 #include "slave/slave.h"
@@ -45,6 +46,7 @@ protected:
     HANDLE saved_handles[3] = {};
     int saved_code_page = 0, saved_highlight = 0, saved_output_page = 0;
     COLORREF saved_colour = 0;
+    COLORREF saved_error_colour = 0;
     wchar_t saved_dir[MAX_PATH] = {}, saved_tracked[TRACKED_DIR_MAX + 1] = {}, saved_base[BASE_TITLE_MAX + 1] = {};
 
     void SetUp() override {
@@ -66,6 +68,7 @@ protected:
         saved_output_page = output_code_page;
         saved_highlight = HighlightErrs;
         saved_colour = ColorText;
+        saved_error_colour = ErrorText;
         GetCurrentDirectoryW(MAX_PATH, saved_dir);
         wcscpy(saved_tracked, tracked_directory);
         wcscpy(saved_base, base_title);
@@ -78,10 +81,11 @@ protected:
         CodePage = 1252;
         HighlightErrs = 0;
         ColorText = NORMAL;
+        ErrorText = RED;
         set_output_colour(Text, SCF_ALL, NORMAL);
-        paging_mode = discard_mode = false;
-        lines_left = 0;
-        echo_watch_start(&paging_echo, L"");
+        pager.paging_mode = pager.discard_mode = false;
+        pager.lines_left = 0;
+        pager_start_for_line(L"");
         held_prompt[0] = 0;
         hide_at_first_prompt = false;
         output_log_open = error_log_open = false;
@@ -91,7 +95,7 @@ protected:
 
     void TearDown() override {
         empty_pending_tails();
-        paging_mode = discard_mode = false;
+        pager.paging_mode = pager.discard_mode = false;
         held_prompt[0] = 0;
         hide_at_first_prompt = false;
         output_log_open = error_log_open = false;
@@ -111,6 +115,7 @@ protected:
         output_code_page = saved_output_page;
         HighlightErrs = saved_highlight;
         ColorText = saved_colour;
+        ErrorText = saved_error_colour;
         SetCurrentDirectoryW(saved_dir);
         wcscpy(tracked_directory, saved_tracked);
         wcscpy(base_title, saved_base);
@@ -128,16 +133,6 @@ protected:
         for (int guard = 0; out.waiting() && guard < 1000; guard++) read_slave_output(stdout_read);
     }
 
-    // As the main loop does around standard error.
-    void read_errors() {
-        set_output_colour(Text, SCF_SELECTION, RED);
-        read_slave_output(stderr_read);
-        restore_normal_colour(Text, SCF_SELECTION);
-        if (held_prompt[0]) {
-            print_to_output_pane(L"%s", held_prompt);
-            held_prompt[0] = 0;
-        }
-    }
 
 };
 
@@ -161,7 +156,7 @@ TEST_F(ReaderPipes, AnErrorLineBetweenACarriageReturnAndItsLineFeed) {
     out.put("A\r");
     read_slave_output(stdout_read);
     err.put("E\r\n");
-    read_errors();
+    read_slave_errors();
     out.put("\nB\r\n");
     read_slave_output(stdout_read);
     EXPECT_EQ(pane_text_now(), L"A\rE\rB\r");
@@ -188,7 +183,7 @@ TEST_F(ReaderPipes, StandardErrorGetsALineOfItsOwnInItsColour) {
     out.put("A\r\n" + std::string(1017, 'P') + "Q\r\n");
     err.put("E\r\n");
     read_slave_output(stdout_read);
-    read_errors();
+    read_slave_errors();
     drain_out();
     std::wstring expected = L"A\rE\r" + std::wstring(1017, L'P') + L"Q\r";
     ASSERT_EQ(pane_text_now(), expected);
@@ -205,7 +200,7 @@ TEST_F(ReaderPipes, ErrorsWaitingComeBeforeThePrompt) {
     read_slave_output(stdout_read);
     EXPECT_EQ(pane_text_now(), L"dir\r");
     EXPECT_STREQ(held_prompt, L"\r\n==> C:\\> ");
-    read_errors();
+    read_slave_errors();
     EXPECT_EQ(pane_text_now(), L"dir\roops\r\r==> C:\\> ");
     EXPECT_EQ(held_prompt[0], 0);
 }
@@ -317,47 +312,46 @@ int line_breaks(const std::wstring& s) {
 }
 
 TEST_F(ReaderPipes, PagingShows24Of30LinesThenWaits) {
-    paging_mode = true;
-    lines_left = 24;
+    pager.paging_mode = true;
+    pager.lines_left = 24;
     out.put(numbered_lines(1, 30));
     read_slave_output(stdout_read);
     std::wstring p = pane_text_now();
     EXPECT_EQ(line_breaks(p), 23);
     EXPECT_EQ(p.substr(p.size() - 3), L"L24");
-    EXPECT_EQ(lines_left, 0);
+    EXPECT_EQ(pager.lines_left, 0);
     out.put("more\r\n");
     read_slave_output(stdout_read);   // waiting for a key: nothing is read
     EXPECT_EQ(pane_text_now(), p);
     EXPECT_EQ(out.waiting(), 6u);
-    lines_left = 23;
+    pager.lines_left = 23;
     read_slave_output(stdout_read);
     p = pane_text_now();
     EXPECT_EQ(p.substr(p.size() - 13), L"L29\rL30\rmore\r");
-    EXPECT_TRUE(paging_mode);
+    EXPECT_TRUE(pager.paging_mode);
 }
 
 TEST_F(ReaderPipes, QuietPromptEndsPaging) {
-    paging_mode = true;
-    lines_left = 10;
+    pager.paging_mode = true;
+    pager.lines_left = 10;
     SetWindowTextW(Prom, L"\x00BB");
     out.put("x\r\n==> C:\\windows> ");
     read_slave_output(stdout_read);
-    EXPECT_FALSE(paging_mode);
+    EXPECT_FALSE(pager.paging_mode);
     EXPECT_EQ(window_text(Prom), L">");
 }
 
 // A prompt before a paged command's echo answers a line sent ahead of it ("/c" sends one): the
 // paging ends at the prompt after the command's output.
 TEST_F(ReaderPipes, APromptBeforeTheCommandsEchoDoesNotEndItsPaging) {
-    paging_mode = true;
-    lines_left = 10;
-    echo_watch_start(&paging_echo, L"type log.txt | more");
+    pager_start_for_line(L"type log.txt | more");
+    pager.lines_left = 10;
     out.put("\r\n==> C:\\> ");
     read_slave_output(stdout_read);
-    EXPECT_TRUE(paging_mode);
+    EXPECT_TRUE(pager.paging_mode);
     out.put("type log.txt | more\r\nline 1\r\n\r\n==> C:\\> ");
     drain_out();
-    EXPECT_FALSE(paging_mode);
+    EXPECT_FALSE(pager.paging_mode);
 }
 
 // The slave writes in the page it was told, by number: with Windows' UTF-8 option the ANSI page
@@ -413,17 +407,17 @@ TEST_F(ReaderPipes, AStrayNulIsDroppedNotTheRestOfTheRead) {
 }
 
 TEST_F(ReaderPipes, DiscardingDropsOutputAndAsksForAFreshPrompt) {
-    paging_mode = true;
-    discard_mode = true;
+    pager.paging_mode = true;
+    pager.discard_mode = true;
     follow_code_page_at_echo("chcp 850", 850);   // an echo among what is dropped still counts
     out.put(std::string(3000, 'x') + "> chcp 850\r\n");
     std::wstring letters;
-    for (int guard = 0; discard_mode && guard < 20; guard++) {
+    for (int guard = 0; pager.discard_mode && guard < 20; guard++) {
         discard_output();
         letters += window_text(Prom);
     }
-    EXPECT_FALSE(discard_mode);
-    EXPECT_FALSE(paging_mode);
+    EXPECT_FALSE(pager.discard_mode);
+    EXPECT_FALSE(pager.paging_mode);
     EXPECT_EQ(output_code_page, 850);
     EXPECT_EQ(pane_text_now(), L"");
     EXPECT_EQ(out.waiting(), 0u);

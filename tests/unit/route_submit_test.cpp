@@ -7,6 +7,7 @@
 #include "app/grid.h"
 #include "pane/pane.h"
 #include "settings/settings.h"
+#include "slave/pager.h"
 #include "slave/reader.h"
 #include "slave/slave.h"
 #include "window_checks.h"
@@ -22,9 +23,9 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(windows.open());
         slave_out_write = windows.slave_out_write;
-        paging_mode = discard_mode = output_paused = bypass_now = false;
+        pager.paging_mode = pager.discard_mode = output_paused = bypass_now = false;
         start_markers_pending = 0;
-        lines_left = 0;
+        pager.lines_left = 0;
         ::Run[0] = 0;
         grid_lines = 30;
         grid_columns = 100;
@@ -32,8 +33,8 @@ protected:
     }
     void TearDown() override {
         windows.close();
-        paging_mode = discard_mode = output_paused = false;
-        echo_watch_start(&paging_echo, L"");
+        pager.paging_mode = pager.discard_mode = output_paused = false;
+        pager_start_for_line(L"");
     }
 
     std::string sent() { return windows.sent(); }
@@ -52,15 +53,15 @@ TEST_F(Submission, LinesReachTheSlaveAndSetPaging) {
     EXPECT_TRUE(save_enabled);
     EXPECT_EQ(submit(L"dir |  more"), "dir |  more\r\n");
     EXPECT_EQ(text_of(Edit), L"");
-    EXPECT_TRUE(paging_mode);
-    EXPECT_TRUE(paging_echo.pending);   // no prompt ends the paging before the command's echo
-    EXPECT_EQ(lines_left, 29);
+    EXPECT_TRUE(pager.paging_mode);
+    EXPECT_TRUE(pager_awaiting_echo());   // no prompt ends the paging before the command's echo
+    EXPECT_EQ(pager.lines_left, 29);
     EXPECT_EQ(text_of(Prom), L"\u00bb");
     grid_lines = 1;   // a pane one line high still shows a line per page
     submit(L"dir | more");
-    EXPECT_EQ(lines_left, 1);
+    EXPECT_EQ(pager.lines_left, 1);
     EXPECT_EQ(submit(L"dir"), "dir\r\n");
-    EXPECT_FALSE(paging_mode);
+    EXPECT_FALSE(pager.paging_mode);
     EXPECT_EQ(text_of(Prom), L">");
     EXPECT_EQ(start_markers_pending, 0);
     EXPECT_TRUE(command_buffer[0] == 0);
@@ -256,26 +257,26 @@ TEST_F(Submission, PausedOutputConsumesTheNextCharacter) {
 }
 
 TEST_F(Submission, WaitingPagerQuitsOnlyWithOutputPending) {
-    paging_mode = true;
-    lines_left = 0;
+    pager.paging_mode = true;
+    pager.lines_left = 0;
     type_char(L'q');
-    EXPECT_FALSE(discard_mode);
-    EXPECT_TRUE(paging_mode);
+    EXPECT_FALSE(pager.discard_mode);
+    EXPECT_TRUE(pager.paging_mode);
     DWORD done;
     WriteFile(slave_out_write, "x\r\n", 3, &done, nullptr);
     type_char(L'Q');
-    EXPECT_TRUE(discard_mode);
+    EXPECT_TRUE(pager.discard_mode);
     EXPECT_EQ(text_of(Edit), L"");   // the answer is not typed
 }
 
 TEST_F(Submission, FWhileThePagerWaitsEndsPagingAndShowsTheRest) {
-    paging_mode = true;
-    lines_left = 0;
+    pager.paging_mode = true;
+    pager.lines_left = 0;
     SetWindowTextW(Prom, L"\u00bb");
     DWORD done;
     WriteFile(slave_out_write, "rest\r\n", 6, &done, nullptr);
     type_char(L'F');
-    EXPECT_FALSE(paging_mode);
+    EXPECT_FALSE(pager.paging_mode);
     EXPECT_EQ(text_of(Prom), L">");
     EXPECT_EQ(text_of(Edit), L"");   // the answer is not typed
     EXPECT_NE(pane().find(L"rest"), std::wstring::npos);
@@ -313,11 +314,11 @@ TEST_F(Submission, InsertedTextIsNotTakenForTypedKeys) {
     EXPECT_EQ(text_of(Edit), L"abcdef");
 
     type_char(27);
-    paging_mode = true;
-    lines_left = 0;
+    pager.paging_mode = true;
+    pager.lines_left = 0;
     key(VK_UP);
     EXPECT_EQ(text_of(Edit), L"abcdef");
-    EXPECT_EQ(lines_left, 0);   // the pager still waits for the user
+    EXPECT_EQ(pager.lines_left, 0);   // the pager still waits for the user
     type_char(27);
 }
 

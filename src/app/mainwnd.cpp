@@ -77,6 +77,12 @@ static int toggle_mark(HMENU menu, int id) {
     return was_checked ? 0 : 1;
 }
 
+// A paragraph of the program's own, then the prompt again.
+static void print_notice(const wchar_t* text) {
+    print_to_output_pane(L"\n\n%s", text);
+    print_prompt_imitation(true);
+}
+
 static void show_menu_command() {
     MenuShow = toggle_mark(main_menu, CMD_SHOW_MENU);
     CheckMenuItem(system_menu, CMD_SHOW_MENU, MF_BYCOMMAND | (MenuShow ? MF_CHECKED : MF_UNCHECKED));
@@ -88,10 +94,7 @@ static void show_menu_command() {
     PostMessageW(Text, WM_VSCROLL, SB_BOTTOM, 0);
     SendMessageW(Text, EM_SCROLLCARET, 0, 0);
     SetFocus(Edit);
-    if (!MenuShow) {
-        print_to_output_pane(L"\n\nYou can always access the menus via Alt+F, Alt+E, Alt+V and Alt+H.");
-        print_prompt_imitation(true);
-    }
+    if (!MenuShow) print_notice(L"You can always access the menus via Alt+F, Alt+E, Alt+V and Alt+H.");
 }
 
 static void apply_cmd_show() {
@@ -150,9 +153,7 @@ static void properties() {
 
 static void show_errors_in_color() {
     const wchar_t* notice = L"You must restart the slave CMD process for this change to take effect.";
-    set_output_colour(Text, SCF_SELECTION, ErrorText);
-    print_to_output_pane(L"\n\n%s", notice);
-    restore_normal_colour(Text, SCF_SELECTION);
+    print_error_text(L"\n\n%s", notice);
     print_prompt_imitation(true);
     if (MessageBoxW(Main, notice, L"Restart the slave CMD process?", MB_ICONQUESTION | MB_YESNO) != IDYES) return;
     HighlightErrs = toggle_mark(main_menu, CMD_SHOW_ERRORS_COLOR);
@@ -360,14 +361,8 @@ static void command(int id, LPARAM lparam) {
     case CMD_RULER: print_ruler(); break;
     case CMD_SHOW_ERRORS_COLOR: show_errors_in_color(); break;
     case CMD_HELP: help(); break;
-    case CMD_FUNCTION_KEYS:
-        print_to_output_pane(L"\n\n%s", FUNCTION_KEYS_TEXT);
-        print_prompt_imitation(true);
-        break;
-    case CMD_DISCLAIMER:
-        print_to_output_pane(L"\n\n%s", DISCLAIMER_TEXT);
-        print_prompt_imitation(true);
-        break;
+    case CMD_FUNCTION_KEYS: print_notice(FUNCTION_KEYS_TEXT); break;
+    case CMD_DISCLAIMER: print_notice(DISCLAIMER_TEXT); break;
     case CMD_ABOUT: about(); break;
     case CMD_PREVIOUS_COMMANDS: previous_commands_popup(); break;
     default:

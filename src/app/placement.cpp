@@ -117,11 +117,7 @@ static INT_PTR CALLBACK set_size_proc(HWND dialog, UINT message, WPARAM wparam, 
             return TRUE;
         }
         return FALSE;
-    default: {
-        INT_PTR result = 0;
-        if (dialog_common_message(dialog, message, wparam, lparam, &result)) return result;
-        return FALSE;
-    }
+    default: return dialog_common_message(dialog, message, wparam, lparam);
     }
 }
 

@@ -12,13 +12,12 @@
 wchar_t shared_edit_buffer[EDIT_BUFFER_CHARS];
 HWND current_dialog;
 
-bool dialog_common_message(HWND dialog, UINT message, WPARAM wparam, LPARAM, INT_PTR* result) {
+INT_PTR dialog_common_message(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
     switch (message) {
     case WM_SYSCOMMAND:
-        if ((wparam & 0xFFF0) != SC_CLOSE) return false;
+        if ((wparam & 0xFFF0) != SC_CLOSE) return FALSE;
         EndDialog(dialog, 0);
-        *result = TRUE;
-        return true;
+        return TRUE;
     case WM_DESTROY:
         current_dialog = NULL;
         // The focus rule of Main then puts the focus back on the input line.
@@ -26,18 +25,16 @@ bool dialog_common_message(HWND dialog, UINT message, WPARAM wparam, LPARAM, INT
             SetForegroundWindow(Main);
             PostMessageW(Main, WM_SETFOCUS, 0, 0);
         }
-        *result = FALSE;
-        return true;
+        return FALSE;
     case WM_CTLCOLORBTN:
     case WM_CTLCOLORDLG:
     case WM_CTLCOLORSTATIC:
         // Left unhandled, so the system's own brush paints: Main's colours are not meant here.
         SetTextColor((HDC)wparam, RGB(0, 0, 0));
         SetBkColor((HDC)wparam, GetSysColor(COLOR_BTNFACE));
-        *result = FALSE;
-        return true;
+        return FALSE;
     }
-    return false;
+    return FALSE;
 }
 
 static INT_PTR CALLBACK data_entry_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -64,11 +61,7 @@ static INT_PTR CALLBACK data_entry_proc(HWND dialog, UINT message, WPARAM wparam
             return TRUE;
         }
         return FALSE;
-    default: {
-        INT_PTR result = 0;
-        if (dialog_common_message(dialog, message, wparam, lparam, &result)) return result;
-        return FALSE;
-    }
+    default: return dialog_common_message(dialog, message, wparam, lparam);
     }
 }
 
@@ -87,12 +80,7 @@ COLORREF choose_colour(HWND owner, COLORREF current) {
     grey_custom_colours(greys);
     COLORREF custom[CUSTOM_COLOURS];
     for (int i = 0; i < CUSTOM_COLOURS; i++) custom[i] = (COLORREF)greys[i];
-    CHOOSECOLORW cc = {};
-    cc.lStructSize = sizeof cc;
-    cc.hwndOwner = owner;
-    cc.rgbResult = current;
-    cc.lpCustColors = custom;
-    cc.Flags = CC_RGBINIT;
+    CHOOSECOLORW cc = {sizeof cc, owner, NULL, current, custom, CC_RGBINIT, 0, NULL, NULL};
     if (!ChooseColorW(&cc)) return (COLORREF)-1;
     return cc.rgbResult;
 }
@@ -189,11 +177,7 @@ static INT_PTR CALLBACK macro_proc(HWND dialog, UINT message, WPARAM wparam, LPA
             return TRUE;
         }
         return FALSE;
-    default: {
-        INT_PTR result = 0;
-        if (dialog_common_message(dialog, message, wparam, lparam, &result)) return result;
-        return FALSE;
-    }
+    default: return dialog_common_message(dialog, message, wparam, lparam);
     }
 }
 

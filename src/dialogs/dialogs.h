@@ -19,5 +19,5 @@ void edit_macros();
 
 // What all of the program's dialogs do alike: the close command ends with 0; destruction
 // clears current_dialog and hands the focus back to Main; the standard dialog colours rather
-// than Main's. True when the message was one of these, with the procedure's answer in *result.
-bool dialog_common_message(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam, INT_PTR* result);
+// than Main's. The procedure's answer: FALSE for any other message.
+INT_PTR dialog_common_message(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);

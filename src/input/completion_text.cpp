@@ -1,7 +1,7 @@
 #include "input/completion_text.h"
+#include "input/ascii_text.h"
 #include "input/lookup_text.h"
 
-static wchar_t fold(wchar_t c) { return (c >= L'A' && c <= L'Z') ? (wchar_t)(c + 32) : c; }
 
 static void finish_word(const wchar_t* line, size_t start, CompletionWord* word) {
     size_t len = wcslen(line), o = 0;
@@ -31,7 +31,7 @@ void find_completion_word(const wchar_t* line, CompletionWord* word) {
 
 bool find_change_directory_word(const wchar_t* line, CompletionWord* word) {
     if (wcslen(line) < 3 || line[2] != L' ') return false;
-    wchar_t a = fold(line[0]), b = fold(line[1]);
+    wchar_t a = ascii_lower(line[0]), b = ascii_lower(line[1]);
     if (!((a == L'c' || a == L'r') && b == L'd')) return false;
     size_t i = 3;
     while (line[i] == L'/') {
@@ -51,7 +51,7 @@ bool is_executable_name(const wchar_t* name, const wchar_t* extensions) {
     while (next_list_entry(extensions, &position, &ext, &n)) {
         if (n != ext_len) continue;
         size_t k = 0;
-        while (k < n && fold(ext[k]) == fold(dot[k])) k++;
+        while (k < n && ascii_lower(ext[k]) == ascii_lower(dot[k])) k++;
         if (k == n) return true;
     }
     return false;
@@ -65,7 +65,7 @@ const wchar_t* name_part(const wchar_t* path) {
 bool continues_completion_cycle(size_t cycle_caret, const wchar_t* saved, const wchar_t* line, size_t caret) {
     if (caret != cycle_caret || wcslen(line) < caret) return false;
     for (size_t i = 0; i < caret; i++) {
-        if (fold(line[i]) != fold(saved[i])) return false;
+        if (ascii_lower(line[i]) != ascii_lower(saved[i])) return false;
         if (!line[i]) break;
     }
     return true;
@@ -74,12 +74,6 @@ bool continues_completion_cycle(size_t cycle_caret, const wchar_t* saved, const 
 bool completion_entry_qualifies(const wchar_t* name, bool is_directory, bool directories_only) {
     if (!wcscmp(name, L".") || !wcscmp(name, L"..")) return false;
     return !directories_only || is_directory;
-}
-
-static bool same_ignoring_case(const wchar_t* a, const wchar_t* b) {
-    for (; *a && *b; a++, b++)
-        if (fold(*a) != fold(*b)) return false;
-    return *a == *b;
 }
 
 namespace {
@@ -145,7 +139,7 @@ bool find_next_program(const wchar_t* pattern, const wchar_t* previous, const wc
         with_slash[length] = 0;
         if (length && with_slash[length - 1] != L'\\') wcscat(with_slash, L"\\");
         if (previous_directory[0]) {
-            if (!same_ignoring_case(with_slash, previous_directory)) continue;
+            if (!equal_ignoring_case(with_slash, previous_directory)) continue;
             previous_directory[0] = 0;
         }
         if (scan_directory(&search, with_slash, wcslen(with_slash), pattern, found)) return true;

@@ -1,4 +1,5 @@
 #include "input/history_text.h"
+#include "input/ascii_text.h"
 #include "input/lookup_text.h"
 
 
@@ -67,11 +68,9 @@ const wchar_t* history_previous_command(History* h) {
     return entry;
 }
 
-static wchar_t fold(wchar_t c) { return (c >= L'A' && c <= L'Z') ? (wchar_t)(c + 32) : c; }
-
 static bool same_prefix(const wchar_t* a, const wchar_t* b, int n) {
     for (int i = 0; i < n; i++) {
-        if (fold(a[i]) != fold(b[i])) return false;
+        if (ascii_lower(a[i]) != ascii_lower(b[i])) return false;
         if (!a[i]) return true;
     }
     return true;

@@ -1,5 +1,6 @@
 // Program lookup over plain text: lists, header check, search and classification.
 #include "input/lookup_text.h"
+#include "input/ascii_text.h"
 #include <string.h>
 
 const wchar_t BUILTIN_COMMANDS[] =
@@ -11,15 +12,6 @@ const wchar_t BUILTIN_COMMANDS[] =
     L"start,subst,systeminfo,tasklist,taskkill,time,title,tree,ver,verify,vol,wmic,";
 
 namespace {
-
-wchar_t ascii_upper(wchar_t c) { return (c >= L'a' && c <= L'z') ? (wchar_t)(c - 32) : c; }
-wchar_t ascii_lower(wchar_t c) { return (c >= L'A' && c <= L'Z') ? (wchar_t)(c + 32) : c; }
-
-bool equal_ignoring_case(const wchar_t* a, const wchar_t* b) {
-    for (; *a && *b; a++, b++)
-        if (ascii_lower(*a) != ascii_lower(*b)) return false;
-    return *a == *b;
-}
 
 // Copies at most cap - 1 characters and terminates; returns the characters copied.
 size_t copy_bounded(wchar_t* out, size_t cap, const wchar_t* text) {

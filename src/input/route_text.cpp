@@ -1,18 +1,11 @@
 // Command submission over plain text.
 #include "input/route_text.h"
+#include "input/ascii_text.h"
 #include "input/keys.h"
 #include "input/lookup_text.h"
 #include <string.h>
 
 namespace {
-
-wchar_t ascii_lower(wchar_t c) { return (c >= L'A' && c <= L'Z') ? (wchar_t)(c + 32) : c; }
-
-bool equal_ignoring_case(const wchar_t* a, const wchar_t* b) {
-    for (; *a && *b; a++, b++)
-        if (ascii_lower(*a) != ascii_lower(*b)) return false;
-    return *a == *b;
-}
 
 struct Out {
     wchar_t* text;

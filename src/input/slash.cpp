@@ -8,7 +8,6 @@
 #include "pane/pane.h"
 #include "settings/settings.h"
 #include "slave/slave.h"
-#include <richedit.h>
 
 SlashAnswer slash_command() {
     SlashStep step;
@@ -25,9 +24,7 @@ SlashAnswer slash_command() {
     } else if (step.kind == SLASH_KIND_UNSET) {
         wchar_t name[COMMAND_BUFFER_CHARS];
         if (!unset_variable_name(command_buffer, name, COMMAND_BUFFER_CHARS)) {
-            set_output_colour(Text, SCF_SELECTION, ErrorText);
-            print_to_output_pane(L"/u %s\r\n", command_buffer);
-            restore_normal_colour(Text, SCF_SELECTION);
+            print_error_text(L"/u %s\r\n", command_buffer);
             wcscpy(command_buffer, SLASH_USAGE_REMARK);
             compute_command_word();
             return SLASH_GO_ON;

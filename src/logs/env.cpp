@@ -7,7 +7,6 @@
 #include "pane/pane.h"
 #include "settings/settings.h"
 #include "slave/slave.h"
-#include <richedit.h>
 #include <share.h>
 #include <string.h>
 
@@ -70,9 +69,7 @@ static bool slave_echoed(const char* command, size_t length) {
 }
 
 static void report_dropped(const wchar_t* names) {
-    set_output_colour(Text, SCF_SELECTION, ErrorText);
-    print_to_output_pane(L"\n\nNot copied, longer than %d characters: %s", ENV_LINE_MAX, names);
-    restore_normal_colour(Text, SCF_SELECTION);
+    print_error_text(L"\n\nNot copied, longer than %d characters: %s", ENV_LINE_MAX, names);
     print_prompt_imitation(true);
 }
 
@@ -107,8 +104,6 @@ void sync_environments(bool line_end) {
             GetFileAttributesW(env_data_name) != INVALID_FILE_ATTRIBUTES || slave_echoed(echo, echo_length);
         if (waited >= SYNC_START_MS && !on_its_way) break;
     }
-    set_output_colour(Text, SCF_SELECTION, ErrorText);
-    print_to_output_pane(L"\n\nCannot update enviroment: can't read %s", env_data_name);
-    restore_normal_colour(Text, SCF_SELECTION);
+    print_error_text(L"\n\nCannot update enviroment: can't read %s", env_data_name);
     print_prompt_imitation(true);
 }

@@ -231,9 +231,7 @@ void view_errors() {
         opened_here = true;
     }
     if (!current) {
-        set_output_colour(Text, SCF_SELECTION, ErrorText);
-        print_to_output_pane(L"\r\nFile not found: %s\r\n", error_log_name);
-        restore_normal_colour(Text, SCF_SELECTION);
+        print_error_text(L"\r\nFile not found: %s\r\n", error_log_name);
         print_prompt_imitation(false);
         return;
     }

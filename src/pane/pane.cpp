@@ -309,14 +309,11 @@ static void update_pane(wchar_t* text, int length) {
     release_paint(false);
 }
 
-void print_to_output_pane(const wchar_t* format, ...) {
+static void print_formatted(const wchar_t* format, va_list args) {
     if (Main) KillTimer(Main, poll_timer);
 
     wchar_t text[PANE_NEW_TEXT_CHARS];
-    va_list args;
-    va_start(args, format);
     _vsnwprintf(text, PANE_NEW_TEXT_CHARS - 1, format, args);
-    va_end(args);
     text[PANE_NEW_TEXT_CHARS - 1] = 0;
 
     if (bell_should_sound(text, &beep_count, BeepsMax)) MessageBeep(0);
@@ -327,6 +324,22 @@ void print_to_output_pane(const wchar_t* format, ...) {
 
     if (Main) poll_timer = SetTimer(Main, POLL_TIMER_ID, POLL_PERIOD_MS, NULL);
     Sleep(PRINT_YIELD_MS);
+}
+
+void print_to_output_pane(const wchar_t* format, ...) {
+    va_list args;
+    va_start(args, format);
+    print_formatted(format, args);
+    va_end(args);
+}
+
+void print_error_text(const wchar_t* format, ...) {
+    set_output_colour(Text, SCF_SELECTION, ErrorText);
+    va_list args;
+    va_start(args, format);
+    print_formatted(format, args);
+    va_end(args);
+    restore_normal_colour(Text, SCF_SELECTION);
 }
 
 void print_ruler() {

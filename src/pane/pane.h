@@ -19,6 +19,7 @@ extern UINT_PTR poll_timer;            // timer 99 on Main, restarted by every p
 // Formats with the Windows meaning of "%s" (a wide string) and prints. Text that is not a
 // format (slave output, file lines, user input) goes in as the argument of "%s".
 void print_to_output_pane(const wchar_t* format, ...);
+void print_error_text(const wchar_t* format, ...);   // the same in the error colour
 void set_output_colour(HWND window, int scope, COLORREF colour);
 void restore_normal_colour(HWND window, int scope);
 int read_window_text(HWND window, wchar_t* buffer, int capacity);

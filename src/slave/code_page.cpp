@@ -6,7 +6,6 @@
 #include "app/app.h"
 #include "pane/pane.h"
 #include "settings/settings.h"
-#include <richedit.h>
 #include <stdio.h>
 
 // UTF-8 and GB18030 have every character; WideCharToMultiByte takes neither WC_NO_BEST_FIT_CHARS
@@ -44,9 +43,7 @@ static void refuse(const wchar_t* text, int length) {
     else
         _snwprintf(message, 199, L"\nNot sent: code page %d cannot carry this text.", slave_code_page);
     message[199] = 0;
-    set_output_colour(Text, SCF_SELECTION, ErrorText);
-    print_to_output_pane(L"%s", message);
-    restore_normal_colour(Text, SCF_SELECTION);
+    print_error_text(L"%s", message);
     print_prompt_imitation(true);
 }
 

@@ -1,32 +1,25 @@
-// The output pager: the slave's output a page at a time, a key between pages, the rest dropped on
-// "q". Its state changes here only: the reader pages through it, the input line starts it for a
-// command and answers it, the window starts it on output already waiting (F12).
+// The output pager: a page of the slave's output at a time, a key between pages, the rest dropped
+// on "q". Only these functions change its state: the reader pages through it, the input line
+// starts and answers it, the window starts it on output already waiting (F12).
 #pragma once
 #include <windows.h>
 #include "slave/reader_text.h"
 
 struct PagerState {
-    bool paging_mode;    // output is shown a page at a time; the prompt display shows "»"
+    bool paging_mode;    // shown a page at a time; the prompt display shows "»"
     int lines_left;      // line feeds the page may still show; 0 while paging: waiting for a key
-    bool discard_mode;   // "q" with output waiting: it is read and dropped until the slave is quiet
+    bool discard_mode;   // read and dropped until the slave is quiet
 };
-extern PagerState pager;   // read anywhere; changed only by the functions below
+extern PagerState pager;
 
-// Waiting for a key: nothing is read from either pipe.
-bool pager_waiting();
-// A line about to go to the slave: paging starts when it pipes into more, and then no prompt
-// ends it before the line's echo; any other line ends paging.
+bool pager_waiting();   // for a key: nothing is read from either pipe
+// A line for the slave pages when it pipes into more, and no prompt before its echo ends that.
 void pager_start_for_line(const wchar_t* line);
-// F12 and Edit > Pipe output thru more: pages output already waiting (also after "q").
-void pager_start_on_waiting_output();
-// A character typed while the pager waits answers it; false when it does not wait.
-bool pager_answer_key(wchar_t c);
-// The reader's piece of standard output (or standard error): what goes past the page waits in tail.
+void pager_start_on_waiting_output();   // also after "q"
+bool pager_answer_key(wchar_t c);       // false when the pager does not wait
+// The reader's piece: what goes past the page waits in the tail.
 int pager_cut_page(wchar_t* text, int length, int capacity, PendingTail* tail);
-// Standard output as it is printed: the paged line's echo.
-void pager_note_output(const wchar_t* text, int length);
+void pager_note_output(const wchar_t* text, int length);   // standard output as printed
 bool pager_awaiting_echo();
-// The slave is at its prompt: paging ends unless output follows within PROMPT_SETTLE_MS.
-void pager_prompt_seen();
-// Discarding is over or the slave is stopped: everything flows again.
-void pager_stop();
+void pager_prompt_seen();   // ends paging unless output follows within PROMPT_SETTLE_MS
+void pager_stop();          // discarding over or the slave stopped: everything flows

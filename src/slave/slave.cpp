@@ -142,9 +142,7 @@ bool send_to_slave_as_one(const char* first, const char* second) {
         queue_start = 0;
     }
     if (SEND_QUEUE_BYTES - queue_end < a + b) {
-        set_output_colour(Text, SCF_SELECTION, ErrorText);
-        print_to_output_pane(L"\r\nTyped too far ahead: the slave has not taken what waits for it.\r\n");
-        restore_normal_colour(Text, SCF_SELECTION);
+        print_error_text(L"\r\nTyped too far ahead: the slave has not taken what waits for it.\r\n");
         return false;
     }
     memcpy(send_queue + queue_end, first, a);

@@ -16,7 +16,7 @@
 #include <richedit.h>
 #include <shellapi.h>
 
-static DWORD slave_exit_code;   // 0 until read: a slave that never started ends the program at once
+static DWORD slave_exit_code;   // 0 until read
 
 static int fail(const wchar_t* text, UINT icon) {
     MessageBoxW(NULL, text, L"Err! - Tavro", icon);
@@ -203,7 +203,22 @@ static void poll_slave() {
 
 static bool slave_has_ended() {
     if (slave_process.hProcess) GetExitCodeProcess(slave_process.hProcess, &slave_exit_code);
+    else if (slave_start_error) return true;   // a start or a restart failed
     return slave_exit_code != STILL_ACTIVE;
+}
+
+// No slave, because it could not be started: a window that vanished would say nothing, and an exit
+// code of 0 would tell whoever started Tavro that all went well.
+static WPARAM report_slave_not_started() {
+    wchar_t* reason = NULL;
+    FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, NULL,
+                   slave_start_error, 0, (LPWSTR)&reason, 0, NULL);
+    wchar_t text[APP_MAX + 400];
+    _snwprintf(text, APP_MAX + 399, L"Cannot start the command processor %s.\n\n%s", App, reason ? reason : L"");
+    text[APP_MAX + 399] = 0;
+    if (reason) LocalFree(reason);
+    message_box_with_program_icon(Main, text, L"Tavro", MB_OK | MB_ICONERROR);
+    return slave_start_error;
 }
 
 // Returns whether the loop ended with WM_QUIT (Main destroyed) rather than the slave ending.
@@ -215,7 +230,7 @@ static bool message_loop(WPARAM* result) {
             return true;
         }
         if (slave_has_ended()) {
-            *result = 0;
+            *result = slave_process.hProcess ? 0 : report_slave_not_started();
             return false;
         }
         if (beep_count && (msg.message == WM_KEYDOWN || msg.message == WM_KEYUP ||

@@ -17,6 +17,7 @@ HANDLE stdout_read, stderr_read;
 PROCESS_INFORMATION slave_process;
 HWND slave_console;
 bool hide_at_first_prompt;
+DWORD slave_start_error;
 char conversion_buffer[CONVERSION_BUFFER_BYTES];
 
 static void close_handle(HANDLE* h) {
@@ -318,6 +319,13 @@ DWORD bytes_waiting(HANDLE pipe) {
     return n;
 }
 
+// The error line in the pane, and the error kept for the program's end.
+static void refuse_start(const wchar_t* what) {
+    slave_start_error = GetLastError();
+    if (!slave_start_error) slave_start_error = ERROR_GEN_FAILURE;
+    report_system_error(what);
+}
+
 void start_slave() {
     // Inheritable handles with the creating user's default security, on every platform: a null
     // DACL would let anyone on the machine who finds the pipes read the slave's output or type
@@ -330,7 +338,7 @@ void start_slave() {
     HANDLE stdin_read = NULL, stdout_write = NULL, stderr_write = NULL;
     wchar_t command_line[APP_MAX + MAX_PATH + 20];
     if (!slave_command_line(command_line, APP_MAX + MAX_PATH + 20)) {
-        report_system_error(L"CreateProcess");
+        refuse_start(L"CreateProcess");
         return;
     }
     const wchar_t* failed = NULL;
@@ -340,7 +348,7 @@ void start_slave() {
     else if (!make_write_end_nonblocking(stdin_write))
         failed = L"SetNamedPipeHandleState";   // a blocking write into a full pipe would stop us all
     if (failed) {
-        report_system_error(failed);
+        refuse_start(failed);
         close_slave_ends(&stdin_read, &stdout_write, &stderr_write);
         close_slave_link();
         return;
@@ -361,9 +369,10 @@ void start_slave() {
         slave_process = PROCESS_INFORMATION();
         close_slave_link();
         SetLastError(error);
-        report_system_error(L"CreateProcess");
+        refuse_start(L"CreateProcess");
         return;
     }
+    slave_start_error = 0;
     PIDlastCMD = (int)slave_process.dwProcessId;
     write_settings();
     ZeroMemory(conversion_buffer, sizeof conversion_buffer);

@@ -17,6 +17,7 @@ extern HANDLE stdout_read, stderr_read;
 extern PROCESS_INFORMATION slave_process;
 extern HWND slave_console;                 // null until found
 extern bool hide_at_first_prompt;
+extern DWORD slave_start_error;            // why the last start failed; 0 after a start
 extern char conversion_buffer[CONVERSION_BUFFER_BYTES];
 
 // What the pipe has waiting, without reading it; 0 for no pipe or a broken one.

@@ -191,9 +191,9 @@ static void poll_slave() {
         // program from reaching its WM_QUIT until the slave fell silent.
         if (!IsWindow(Main)) return;
         available_count = last = bytes_waiting(stdout_read);
-        if (last) {
-            if (pager.discard_mode) discard_output(); else read_slave_output(stdout_read);
-        }
+        // Discarding goes on with nothing waiting too: its end comes with the slave's quiet.
+        if (pager.discard_mode) discard_output();
+        else if (last) read_slave_output(stdout_read);
         if (HighlightErrs) {
             last = bytes_waiting(stderr_read);
             if (last) read_slave_errors();

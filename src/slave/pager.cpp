@@ -44,9 +44,9 @@ bool pager_answer_key(wchar_t c) {
     if (!answer.waiting) return false;
     if (answer.quit) {
         // A command that has just written its last page may still be finishing: discard only
-        // what is really left.
+        // what is really left, in the pipe or read already and waiting behind the page.
         Sleep(PAGER_QUIT_SETTLE_MS);
-        if (bytes_waiting(stdout_read)) pager.discard_mode = true;
+        if (bytes_waiting(stdout_read) || output_held_back()) pager.discard_mode = true;
         return true;
     }
     if (answer.end_paging) {

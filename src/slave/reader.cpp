@@ -234,6 +234,8 @@ int track_prompt(const wchar_t* text) {
     return k;
 }
 
+bool output_held_back() { return out_state.tail.length > 0; }
+
 void discard_output() {
     DWORD waiting = bytes_waiting(stdout_read);
     available_count = waiting;

@@ -22,7 +22,10 @@ void read_slave_output(HANDLE pipe);
 // Standard error in the error colour, then the prompt held back for it: the main loop's step.
 void read_slave_errors();
 int track_prompt(const wchar_t* text);
+// Reads and drops one piece of standard output; ends the discarding, with what the reader still
+// holds, once the slave has been quiet for a while.
 void discard_output();
+bool output_held_back();   // standard output read but not shown yet (the pager's rest, an unfinished line)
 void empty_pending_tails();   // also: the next slave writes in the OEM code page until told otherwise
 // The slave has been sent line, a CHCP line for code_page: its output is in that page from the
 // end of the line's echo on (at once when the line cannot be awaited).

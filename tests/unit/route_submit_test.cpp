@@ -267,6 +267,20 @@ TEST_F(Submission, WaitingPagerQuitsOnlyWithOutputPending) {
     type_char(L'Q');
     EXPECT_TRUE(pager.discard_mode);
     EXPECT_EQ(text_of(Edit), L"");   // the answer is not typed
+    for (int guard = 0; pager.discard_mode && guard < 10; guard++) discard_output();
+    // The rest read already, behind a page of one line, goes too, and a fresh prompt is asked for.
+    sent();
+    SetWindowTextW(Text, L"");
+    pager.paging_mode = true;
+    pager.lines_left = 1;
+    WriteFile(slave_out_write, "a\r\nb\r\n\r\n==> C:\\> ", 19, &done, nullptr);
+    read_slave_output(stdout_read);
+    type_char(L'q');
+    ASSERT_TRUE(pager.discard_mode);
+    discard_output();
+    EXPECT_FALSE(pager.paging_mode || pager.discard_mode);
+    EXPECT_EQ(pane(), L"a");
+    EXPECT_EQ(sent(), "\n");
 }
 
 TEST_F(Submission, FWhileThePagerWaitsEndsPagingAndShowsTheRest) {

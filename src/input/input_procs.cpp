@@ -55,24 +55,16 @@ LRESULT paste_with_retry(HWND window, LPARAM lparam) {
 // ---- What each key does in the input line ----
 // A handler returns whether it has taken the key; one it leaves goes on to the control.
 
-bool with_ctrl(void (*act)()) {
-    if (!key_down(VK_CONTROL)) return false;
+// The key acts with Ctrl (or Shift) held; without, the control has it.
+bool with_modifier(int modifier, void (*act)()) {
+    if (!key_down(modifier)) return false;
     act();
     return true;
 }
-
-bool with_shift(void (*act)()) {
-    if (!key_down(VK_SHIFT)) return false;
-    act();
-    return true;
-}
-
+bool with_ctrl(void (*act)()) { return with_modifier(VK_CONTROL, act); }
+bool with_shift(void (*act)()) { return with_modifier(VK_SHIFT, act); }
 void focus_pane() { SetFocus(Text); }
-
-void ctrl_backspace() {
-    delete_word_before_caret();
-    ctrl_backspace_done = true;
-}
+void ctrl_backspace() { delete_word_before_caret(); ctrl_backspace_done = true; }
 
 void post_command(WPARAM id) { PostMessageW(Main, WM_COMMAND, id, 0); }
 

@@ -124,11 +124,7 @@ static bool copy_or_toggle_monitor(KeyPress) {
     return true;
 }
 
-static bool to_the_input_line(KeyPress p) {
-    to_input_line(WM_CHAR, p.key, p.lparam);
-    return true;
-}
-
+static bool to_the_input_line(KeyPress p) { to_input_line(WM_CHAR, p.key, p.lparam); return true; }
 static bool ignored(KeyPress) { return true; }
 
 static const KeyBinding pane_chars[] = {
@@ -173,15 +169,8 @@ static bool down_or_back_to_typing(KeyPress p) {
     return true;
 }
 
-static bool beep(KeyPress) {
-    MessageBeep(0);
-    return true;
-}
-
-static bool input_line_key(KeyPress p) {
-    to_input_line(WM_KEYDOWN, p.key, p.lparam);
-    return true;
-}
+static bool beep(KeyPress) { MessageBeep(0); return true; }
+static bool input_line_key(KeyPress p) { to_input_line(WM_KEYDOWN, p.key, p.lparam); return true; }
 
 static const KeyBinding pane_keys[] = {
     {VK_BACK, beep},

@@ -47,10 +47,7 @@ static FrameMargins invisible_border() {
                          window_dpi);
 }
 
-static WindowRect stored_rect() {
-    WindowRect r = {Left, Top, Width, Height};
-    return r;
-}
+static WindowRect stored_rect() { WindowRect r = {Left, Top, Width, Height}; return r; }
 
 static void store_rect(const WindowRect& r) {
     Left = r.left;

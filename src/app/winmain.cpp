@@ -18,10 +18,7 @@
 
 static DWORD slave_exit_code;   // 0 until read
 
-static int fail(const wchar_t* text, UINT icon) {
-    MessageBoxW(NULL, text, L"Err! - Tavro", icon);
-    return -1;
-}
+static int fail(const wchar_t* text, UINT icon) { MessageBoxW(NULL, text, L"Err! - Tavro", icon); return -1; }
 
 static void capture_screen_metrics() {
     screen.scroll_bar_width = GetSystemMetrics(SM_CXVSCROLL);

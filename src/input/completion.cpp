@@ -160,7 +160,4 @@ void program_completion() {
 
 void close_completion_enumeration() { close_enumeration(); }
 void forget_program_completion_match() { previous_program[0] = 0; }
-void end_of_submission_reset() {
-    close_enumeration();
-    names.saved[0] = 0;
-}
+void end_of_submission_reset() { close_enumeration(); names.saved[0] = 0; }

@@ -15,10 +15,7 @@ void history_cursor_to_end() { history_cursor_to_end(&history); }
 const wchar_t* previous_command() { return history_previous_command(&history); }
 const wchar_t* newest_history_entry() { return history_newest(&history); }
 
-static void show_entry(const wchar_t* entry) {
-    clear_input_line();
-    insert_as_typed(entry);
-}
+static void show_entry(const wchar_t* entry) { clear_input_line(); insert_as_typed(entry); }
 
 void previous_history_entry() {
     if (history_at_start(&history)) return;

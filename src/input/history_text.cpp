@@ -3,10 +3,7 @@
 #include "input/lookup_text.h"
 
 
-void history_reset(History* h) {
-    h->buffer[0] = 0;
-    h->end = h->newest = h->cursor = 0;
-}
+void history_reset(History* h) { h->buffer[0] = 0; h->end = h->newest = h->cursor = 0; }
 
 void history_cursor_to_end(History* h) { h->cursor = h->end; }
 bool history_at_start(const History* h) { return h->cursor == 0; }

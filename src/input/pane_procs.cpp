@@ -99,10 +99,7 @@ static void select_word_at_double_click() {
 // when it is text and nowhere when it is a control character (it would only edit the pane); a key
 // without one goes to the control when the control may have it.
 
-static bool pane_has_selection() {
-    CHARRANGE range = pane_selection();
-    return range.cpMin != range.cpMax;
-}
+static bool pane_has_selection() { CHARRANGE range = pane_selection(); return range.cpMin != range.cpMax; }
 
 static bool copy_or_interrupt(KeyPress) {
     if (key_down(VK_SHIFT)) {

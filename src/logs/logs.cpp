@@ -81,10 +81,7 @@ void end_error_log() {
     if (ErrorLog && error_log) close_error_log(true);
 }
 
-void close_logs_at_exit() {
-    close_error_log(true);
-    close_output_log();
-}
+void close_logs_at_exit() { close_error_log(true); close_output_log(); }
 
 // Whether a file was last written on the local date given as "MM/DD/YY".
 static bool written_on(const wchar_t* name, const wchar_t* date) {

@@ -76,7 +76,4 @@ void pager_prompt_seen() {
     show_prompt_mark(PROMPT_MARK_READY);
 }
 
-void pager_stop() {
-    pager.discard_mode = false;
-    pager.paging_mode = false;
-}
+void pager_stop() { pager.discard_mode = false; pager.paging_mode = false; }

@@ -284,10 +284,7 @@ int decode_read(unsigned char* bytes, int count, StreamDecoding* decoding, bool 
 static unsigned char lower_ascii(unsigned char c) { return c >= 'A' && c <= 'Z' ? (unsigned char)(c + 32) : c; }
 static bool is_blank_byte(unsigned char c) { return c == ' ' || c == '\t'; }
 
-void chcp_echo_clear(ChcpEcho* echo) {
-    echo->length = 0;
-    echo->matched = 0;
-}
+void chcp_echo_clear(ChcpEcho* echo) { echo->length = 0; echo->matched = 0; }
 
 bool chcp_echo_await(ChcpEcho* echo, const char* line, int code_page) {
     chcp_echo_clear(echo);

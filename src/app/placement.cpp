@@ -49,12 +49,7 @@ static FrameMargins invisible_border() {
 
 static WindowRect stored_rect() { WindowRect r = {Left, Top, Width, Height}; return r; }
 
-static void store_rect(const WindowRect& r) {
-    Left = r.left;
-    Top = r.top;
-    Width = r.width;
-    Height = r.height;
-}
+static void store_rect(const WindowRect& r) { Left = r.left; Top = r.top; Width = r.width; Height = r.height; }
 
 // A maximised or minimised window keeps the stored rectangle: its real one is not the user's.
 static void refresh_stored_rect() {

@@ -32,11 +32,7 @@ static LogStamp stamp_of(const SYSTEMTIME& t) {
     return s;
 }
 
-static LogStamp now() {
-    SYSTEMTIME t;
-    GetLocalTime(&t);
-    return stamp_of(t);
-}
+static LogStamp now() { SYSTEMTIME t; GetLocalTime(&t); return stamp_of(t); }
 
 static void close_error_log(bool with_banner) {
     if (error_log) {

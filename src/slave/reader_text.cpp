@@ -3,11 +3,7 @@
 #include <wchar.h>
 #include <wctype.h>
 
-void tail_clear(PendingTail* tail) {
-    tail->length = 0;
-    tail->text[0] = 0;
-    tail->line_feed_owed = false;
-}
+void tail_clear(PendingTail* tail) { tail->length = 0; tail->text[0] = 0; tail->line_feed_owed = false; }
 
 // Replaces the tail with length characters of from (never more than a tail may hold).
 static void tail_set(PendingTail* tail, const wchar_t* from, int length) {
@@ -379,11 +375,7 @@ bool parse_drive_echo(const wchar_t* text, wchar_t tracked_first, wchar_t* lette
     return false;
 }
 
-void watch_reset(PromptWatch* watch) {
-    watch->mid_line = false;
-    watch->recent_length = 0;
-    watch->recent[0] = 0;
-}
+void watch_reset(PromptWatch* watch) { watch->mid_line = false; watch->recent_length = 0; watch->recent[0] = 0; }
 
 bool watch_shown(PromptWatch* watch, const wchar_t* text, int length) {
     bool starts_line = !watch->mid_line;

@@ -23,8 +23,7 @@ enum {
     PRINT_YIELD_MS = 10,          // after each print: the slave runs on and the pane paints
     REWRITE_STEP_MS = 1,          // between the states of a line rewritten by carriage returns, so each shows
     SEND_RETRY_MS = 1,            // a full input pipe, emptied by the slave while we wait
-    CONSOLE_SEARCH_STEP_MS = 50,  // the slave's console window appears a little after the process
-    CONSOLE_SEARCH_TRIES = 11,
+    CONSOLE_SEARCH_STEP_MS = 50, CONSOLE_SEARCH_TRIES = 11,   // the console appears after the process
     CONSOLE_SETTLE_MS = 100,      // a console hidden at once may still be shown by its own start-up
     RESTART_GAP_MS = 50,          // the old console goes before the new slave starts, and it before we go on
     STOP_CLOSE_MS = 100,          // the slave reads the exit line, or its console takes WM_CLOSE
@@ -32,9 +31,8 @@ enum {
     QUIT_STOP_MS = 100,           // a slave stopped at quitting is gone before the program ends
     PROMPT_SETTLE_MS = 100,       // a prompt ends paging only when no output follows it this soon
     PAGER_QUIT_SETTLE_MS = 100,   // "q": output still on its way counts as waiting
-    DISCARD_FIRST_MS = 50,        // then DISCARD_QUIET_STEPS of DISCARD_QUIET_STEP_MS without output
-    DISCARD_QUIET_STEP_MS = 20,   // (about 250 ms) end the discarding
-    DISCARD_QUIET_STEPS = 10,
+    // Discarding ends after about 250 ms without output: a first wait, then steps of looking.
+    DISCARD_FIRST_MS = 50, DISCARD_QUIET_STEP_MS = 20, DISCARD_QUIET_STEPS = 10,
     CLEAR_SETTLE_MS = 100,        // after Clear Screen: the slave's fresh prompt comes before what follows
     COPY_SETTLE_MS = 25,          // the clipboard is released before another program asks for it
 };

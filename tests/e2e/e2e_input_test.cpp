@@ -38,34 +38,15 @@ TEST_F(InputLine, UpAndDownWalkTheHistory) {
     std::wstring first = L"echo " + unique_marker(), second = L"echo " + unique_marker();
     ASSERT_TRUE(tavro.run_command(first));
     ASSERT_TRUE(tavro.run_command(second));
-    tavro.press_key(VK_UP);
-    ASSERT_TRUE(wait_for_input(tavro, second));
-    tavro.press_key(VK_UP);
-    ASSERT_TRUE(wait_for_input(tavro, first));
-    // At the oldest entry Up changes nothing.
-    tavro.press_key(VK_UP);
-    ASSERT_TRUE(settle(tavro, first));
-    tavro.press_key(VK_DOWN);
-    ASSERT_TRUE(wait_for_input(tavro, second));
-    // Down from the newest entry empties the line.
-    tavro.press_key(VK_DOWN);
-    ASSERT_TRUE(wait_for_input(tavro, L""));
-    // A recalled line runs like a typed one.
-    tavro.press_key(VK_UP);
-    ASSERT_TRUE(wait_for_input(tavro, second));
+    // Down from the newest entry empties the line; a recalled line then runs like a typed one.
+    std::pair<UINT, std::wstring> steps[] = {
+        {VK_UP, second}, {VK_UP, first}, {VK_DOWN, second}, {VK_DOWN, L""}, {VK_UP, second}};
+    for (const auto& step : steps) {
+        tavro.press_key(step.first);
+        ASSERT_TRUE(wait_for_input(tavro, step.second)) << to_utf8(step.second);
+    }
     tavro.press_enter();
     ASSERT_TRUE(tavro.wait_for_pane_count(second.substr(5), 4));
-}
-
-TEST_F(InputLine, EnteringTheSameLineTwiceStoresItOnce) {
-    std::wstring older = L"echo " + unique_marker(), twice = L"echo " + unique_marker();
-    ASSERT_TRUE(tavro.run_command(older));
-    ASSERT_TRUE(tavro.run_command(twice));
-    ASSERT_TRUE(tavro.run_command(twice));
-    tavro.press_key(VK_UP);
-    ASSERT_TRUE(wait_for_input(tavro, twice));
-    tavro.press_key(VK_UP);
-    ASSERT_TRUE(wait_for_input(tavro, older));
 }
 
 TEST_F(InputLine, F3CompletesAPartialCommandFromThePreviousOne) {
@@ -77,19 +58,6 @@ TEST_F(InputLine, F3CompletesAPartialCommandFromThePreviousOne) {
     // Nothing is left to copy once the line is as long as the previous command.
     tavro.press_key(VK_F3);
     ASSERT_TRUE(settle(tavro, L"echo abcdef"));
-}
-
-TEST_F(InputLine, EscEmptiesTheLineAndTheHistoryStartsFromTheNewest) {
-    std::wstring older = L"echo " + unique_marker(), newer = L"echo " + unique_marker();
-    ASSERT_TRUE(tavro.run_command(older));
-    ASSERT_TRUE(tavro.run_command(newer));
-    tavro.press_key(VK_UP);
-    tavro.press_key(VK_UP);
-    ASSERT_TRUE(wait_for_input(tavro, older));
-    tavro.type_char(27);
-    ASSERT_TRUE(wait_for_input(tavro, L""));
-    tavro.press_key(VK_UP);
-    ASSERT_TRUE(wait_for_input(tavro, newer));
 }
 
 // ---- F7 and the recall commands -------------------------------------------------
@@ -188,13 +156,4 @@ TEST_F(SlashCommands, HelpPrintsItsText) {
     // Echoed with its blank; the empty rest goes to the slave, which answers with a prompt.
     EXPECT_NE(pane.find(L"/? "), std::wstring::npos) << to_utf8(pane);
     EXPECT_TRUE(tavro.wait_for_pane_count(tavro.first_prompt(), prompts + 1));
-}
-
-TEST_F(SlashCommands, RulerPrintsTheColumnNumbers) {
-    tavro.type_line(L"/r");
-    ASSERT_TRUE(tavro.wait_for_pane(L"12345678901234567890"));
-    std::wstring pane = tavro.pane_text();
-    EXPECT_NE(pane.find(L"/r "), std::wstring::npos) << to_utf8(pane);
-    // The tens line above it: nine blanks and the 1 of column ten.
-    EXPECT_NE(pane.find(L"         1         2"), std::wstring::npos) << to_utf8(pane);
 }

@@ -8,9 +8,9 @@ using namespace e2e;
 // Everything posted before this has been handled once a character posted now has arrived.
 static bool settle(Tavro& tavro, const std::wstring& before) {
     tavro.type_char(L'#');
-    bool ok = wait_for_input(tavro, before + L"#");
+    bool ok = tavro.wait_for_input(before + L"#");
     tavro.type_char(8);
-    return ok && wait_for_input(tavro, before);
+    return ok && tavro.wait_for_input(before);
 }
 
 class InputLine : public ::testing::Test {
@@ -26,12 +26,12 @@ TEST_F(InputLine, CharactersSentToThePaneLandInTheInputLineAndEnterSubmits) {
     std::wstring marker = unique_marker();
     std::wstring line = L"echo " + marker;
     for (wchar_t c : line) PostMessageW(tavro.pane(), WM_CHAR, (WPARAM)c, 1);
-    ASSERT_TRUE(wait_for_input(tavro, line));
+    ASSERT_TRUE(tavro.wait_for_input(line));
     // The output itself stays as it was: nothing typed is inserted into the pane.
     EXPECT_EQ(count_occurrences(tavro.pane_text(), marker), 0u) << to_utf8(tavro.pane_text());
     PostMessageW(tavro.pane(), WM_CHAR, 13, 1);
     ASSERT_TRUE(tavro.wait_for_line(marker));
-    EXPECT_TRUE(wait_for_input(tavro, L""));
+    EXPECT_TRUE(tavro.wait_for_input(L""));
 }
 
 TEST_F(InputLine, UpAndDownWalkTheHistory) {
@@ -43,7 +43,7 @@ TEST_F(InputLine, UpAndDownWalkTheHistory) {
         {VK_UP, second}, {VK_UP, first}, {VK_DOWN, second}, {VK_DOWN, L""}, {VK_UP, second}};
     for (const auto& step : steps) {
         tavro.press_key(step.first);
-        ASSERT_TRUE(wait_for_input(tavro, step.second)) << to_utf8(step.second);
+        ASSERT_TRUE(tavro.wait_for_input(step.second)) << to_utf8(step.second);
     }
     tavro.press_enter();
     ASSERT_TRUE(tavro.wait_for_pane_count(second.substr(5), 4));
@@ -52,9 +52,9 @@ TEST_F(InputLine, UpAndDownWalkTheHistory) {
 TEST_F(InputLine, F3CompletesAPartialCommandFromThePreviousOne) {
     ASSERT_TRUE(tavro.run_command(L"echo abcdef"));
     tavro.type_text(L"echo abc");
-    ASSERT_TRUE(wait_for_input(tavro, L"echo abc"));
+    ASSERT_TRUE(tavro.wait_for_input(L"echo abc"));
     tavro.press_key(VK_F3);
-    ASSERT_TRUE(wait_for_input(tavro, L"echo abcdef"));
+    ASSERT_TRUE(tavro.wait_for_input(L"echo abcdef"));
     // Nothing is left to copy once the line is as long as the previous command.
     tavro.press_key(VK_F3);
     ASSERT_TRUE(settle(tavro, L"echo abcdef"));
@@ -99,7 +99,7 @@ TEST_F(InputLine, F7ShowsThePreviousCommandsAndALetterChoosesOne) {
     ASSERT_TRUE(tavro.run_command(older));
     ASSERT_TRUE(tavro.run_command(newer));
     tavro.type_text(L"rem ");
-    ASSERT_TRUE(wait_for_input(tavro, L"rem "));
+    ASSERT_TRUE(tavro.wait_for_input(L"rem "));
     tavro.press_key(VK_F7);
     ASSERT_TRUE(wait_popup(tavro.pid(), true)) << "no popup menu appeared";
     HWND popup = find_popup(tavro.pid());
@@ -107,14 +107,14 @@ TEST_F(InputLine, F7ShowsThePreviousCommandsAndALetterChoosesOne) {
     PostMessageW(popup, WM_CHAR, L'b', 1);
     ASSERT_TRUE(wait_popup(tavro.pid(), false)) << "the popup menu stayed";
     // Inserted at the caret; the line keeps what was typed.
-    ASSERT_TRUE(wait_for_input(tavro, L"rem " + older));
+    ASSERT_TRUE(tavro.wait_for_input(L"rem " + older));
 }
 
 TEST_F(InputLine, EscapeClosesTheF7PopupAndLeavesTheLineAlone) {
     std::wstring only = L"echo " + unique_marker();
     ASSERT_TRUE(tavro.run_command(only));
     tavro.type_text(L"rem x");
-    ASSERT_TRUE(wait_for_input(tavro, L"rem x"));
+    ASSERT_TRUE(tavro.wait_for_input(L"rem x"));
     tavro.press_key(VK_F7);
     ASSERT_TRUE(wait_popup(tavro.pid(), true)) << "no popup menu appeared";
     HWND popup = find_popup(tavro.pid());
@@ -129,16 +129,16 @@ TEST_F(InputLine, RecallCommandsInsertAnEntryAtTheCaretWithoutClearingTheLine) {
     ASSERT_TRUE(tavro.run_command(older));
     ASSERT_TRUE(tavro.run_command(newer));
     tavro.type_text(L"rem ");
-    ASSERT_TRUE(wait_for_input(tavro, L"rem "));
+    ASSERT_TRUE(tavro.wait_for_input(L"rem "));
     PostMessageW(tavro.main_window(), WM_COMMAND, CMD_HISTORY_FIRST, 0);   // the newest entry
-    ASSERT_TRUE(wait_for_input(tavro, L"rem " + newer));
+    ASSERT_TRUE(tavro.wait_for_input(L"rem " + newer));
     tavro.type_char(27);
-    ASSERT_TRUE(wait_for_input(tavro, L""));
+    ASSERT_TRUE(tavro.wait_for_input(L""));
     PostMessageW(tavro.main_window(), WM_COMMAND, CMD_HISTORY_FIRST + 1, 0);   // the one before it
-    ASSERT_TRUE(wait_for_input(tavro, older));
+    ASSERT_TRUE(tavro.wait_for_input(older));
     // The history cursor stays on the recalled entry: Down goes on from it.
     tavro.press_key(VK_DOWN);
-    ASSERT_TRUE(wait_for_input(tavro, newer));
+    ASSERT_TRUE(tavro.wait_for_input(newer));
 }
 
 // ---- Slash commands ---------------------------------------------------------------

@@ -347,7 +347,7 @@ bool flood_done(Tavro& tavro) {
 // Enter and what follows, not the typing.
 bool type_command(Tavro& tavro, const std::wstring& command) {
     tavro.type_text(command);
-    return wait_for_input(tavro, command);
+    return tavro.wait_for_input(command);
 }
 
 double working_set_mib(HANDLE process) {
@@ -431,7 +431,7 @@ StartOptions options_for(bool highlight_errs) {
 }
 
 bool started(Tavro& tavro, const StartOptions& options) {
-    if (!start_at_prompt(tavro, options, 60000)) return false;
+    if (!tavro.start_at_prompt(options, 60000)) return false;
     // The flood producer in the slave's folder, so the command is short to send.
     return CopyFileW(flood_exe().c_str(), tavro.path_in_folder(L"flood.exe").c_str(), FALSE) != 0;
 }
@@ -502,7 +502,7 @@ FloodRun flood_run(bool mixed, double sleep10, double sleep50, const Scratch& sc
     if (!type_command(tavro, command)) return run;
     double t0 = now_ms();
     tavro.press_enter();
-    if (!wait_until(tavro, [&] { return flood_done(tavro); }, "the end of the flood", FLOOD_WAIT_MS)) return run;
+    if (!tavro.wait_until([&] { return flood_done(tavro); }, "the end of the flood", FLOOD_WAIT_MS)) return run;
     run.total_ms = now_ms() - t0;
     run.rss_after = rss_mib_of(tavro);
     tavro.close();
@@ -585,12 +585,12 @@ void figure_latency(int runs) {
             if (!type_command(tavro, L"echo " + wmarker)) break;
             double t0 = now_ms();
             tavro.press_enter();
-            if (!wait_until(tavro, [&] { return count_occurrences(tavro.pane_text(), wmarker) >= 2; }, "the echo",
-                            WAIT_MS, 2))
+            if (!tavro.wait_until([&] { return count_occurrences(tavro.pane_text(), wmarker) >= 2; }, "the echo",
+                                  WAIT_MS, 2))
                 break;
             double t = now_ms() - t0;
             // Back at the prompt before the next one.
-            wait_until(tavro, [&] {
+            tavro.wait_until([&] {
                 std::wstring pane = tavro.pane_text();
                 return pane.find(tavro.first_prompt(), pane.rfind(wmarker)) != std::wstring::npos;
             }, "the prompt after the echo", WAIT_MS, 20);
@@ -630,7 +630,7 @@ void time_keystrokes(Tavro& tavro, int count, const std::function<bool()>& over,
         double t0 = now_ms();
         tavro.type_char(c);
         typed.push_back(c);
-        if (!wait_until(tavro, [&] { return tavro.input_text() == typed; }, "the keystroke", WAIT_MS, 2)) break;
+        if (!tavro.wait_until([&] { return tavro.input_text() == typed; }, "the keystroke", WAIT_MS, 2)) break;
         double t = now_ms() - t0;
         if (over()) break;
         samples->push_back(t);
@@ -659,8 +659,8 @@ void figure_keystroke(int runs) {
         if (!started(tavro, options)) continue;
         if (!type_command(tavro, L"flood " + std::to_wstring(FLOOD_BYTES))) continue;
         tavro.press_enter();
-        if (!wait_until(tavro, [&] { return tavro.pane_text().find(L"line 0000") != std::wstring::npos; },
-                        "the flood's first line", 60000, 20))
+        if (!tavro.wait_until([&] { return tavro.pane_text().find(L"line 0000") != std::wstring::npos; },
+                              "the flood's first line", 60000, 20))
             continue;
         time_keystrokes(tavro, 12, [&] { return flood_done(tavro); }, &samples);
         note("  keystroke run %d: %zu samples so far\n", r + 1, samples.size());
@@ -680,7 +680,7 @@ void figure_keystroke_sending(int runs) {
         while (output.size() < 2000 - 5) output.push_back((wchar_t)(L'0' + output.size() % 10));
         if (!type_command(tavro, L"echo " + output)) continue;
         tavro.press_enter();
-        if (!wait_until(tavro, [&] { return tavro.input_text().empty(); }, "the line to be taken", WAIT_MS, 2)) continue;
+        if (!tavro.wait_until([&] { return tavro.input_text().empty(); }, "the line to be taken", WAIT_MS, 2)) continue;
         auto sent = [&] { return has_line(tavro.pane_text(), output); };
         time_keystrokes(tavro, 20, sent, &samples);
         note("  keystroke while sending run %d: %zu samples so far\n", r + 1, samples.size());
@@ -741,15 +741,15 @@ void figure_startup(int runs) {
         o.wait_for_windows = false;
         double t0 = now_ms();
         if (!tavro.start(o)) continue;
-        if (!wait_until(tavro, [&] { return tavro.find_windows(); }, "Tavro's windows", 60000, 5)) continue;
-        if (!wait_until(tavro, [&] { return tavro.pane_text().find(tavro.first_prompt()) != std::wstring::npos; },
-                        "the first prompt", 60000, 5))
+        if (!tavro.wait_until([&] { return tavro.find_windows(); }, "Tavro's windows", 60000, 5)) continue;
+        if (!tavro.wait_until([&] { return tavro.pane_text().find(tavro.first_prompt()) != std::wstring::npos; },
+                              "the first prompt", 60000, 5))
             continue;
         double t = now_ms() - t0;
         // The code page Tavro sent, from the slave's echo of it.
         int code_page = 437;
-        if (wait_until(tavro, [&] { return tavro.pane_text().find(L"CHCP ") != std::wstring::npos; }, "the CHCP echo",
-                       5000, 20)) {
+        if (tavro.wait_until([&] { return tavro.pane_text().find(L"CHCP ") != std::wstring::npos; }, "the CHCP echo",
+                             5000, 20)) {
             std::wstring after = rest_of_line_after(tavro.pane_text(), L"CHCP ");
             if (!after.empty()) code_page = _wtoi(after.c_str());
         }

@@ -18,7 +18,7 @@ HWND open_dialog(Tavro& tavro, UINT command) {
 }
 
 bool wait_for_no_dialog(Tavro& tavro) {
-    return wait_until(tavro, [&] { return find_dialog(tavro.pid()) == NULL; }, "the dialog to close");
+    return tavro.wait_until([&] { return find_dialog(tavro.pid()) == NULL; }, "the dialog to close");
 }
 
 // Edit controls keep their text to themselves: ask them.
@@ -70,7 +70,7 @@ bool same_rect(const RECT& a, const RECT& b) {
 }
 
 bool wait_for_rect(Tavro& tavro, const RECT& wanted) {
-    bool moved = wait_until(tavro, [&] { return same_rect(main_rect(tavro), wanted); }, "the window's new place");
+    bool moved = tavro.wait_until([&] { return same_rect(main_rect(tavro), wanted); }, "the window's new place");
     if (!moved) printf("e2e: wanted %s, the window is at %s\n", describe(wanted).c_str(), describe(main_rect(tavro)).c_str());
     return moved;
 }
@@ -96,7 +96,7 @@ TEST(DialogsFirstStart, SavesTheWindowRectangleAtExitOnceEnterWasPressed) {
     StartOptions options;
     options.settings = Settings::none;
     options.slave_as_cmd = true;
-    ASSERT_TRUE(start_at_prompt(tavro, options));
+    ASSERT_TRUE(tavro.start_at_prompt(options));
     ASSERT_TRUE(tavro.run_command(L"echo " + unique_marker()));
     expect_rect_saved_at_exit(tavro);
 }
@@ -105,7 +105,7 @@ TEST(DialogsFirstStart, SavesTheWindowRectangleAtExitOnceEnterWasPressed) {
 
 TEST(DialogsLists, AListEditedInItsDialogIsSavedAndRoutesTheNextCommand) {
     Tavro tavro;
-    ASSERT_TRUE(start_at_prompt(tavro));
+    ASSERT_TRUE(tavro.start_at_prompt());
     // A command the slave ran would see this; one run in a separate cmd would not.
     ASSERT_TRUE(tavro.run_command(L"set E2E_WHO=slave"));
 
@@ -128,10 +128,10 @@ TEST(DialogsLists, AListEditedInItsDialogIsSavedAndRoutesTheNextCommand) {
     std::string bytes;
     ASSERT_TRUE(wait_for_file_text(tavro.path_in_folder(L"sep.txt"), "]", &bytes));
     EXPECT_EQ(bytes.find("slave"), std::string::npos) << "run by the slave: " << bytes;
-    ASSERT_TRUE(wait_for_fresh_prompt(tavro, prompts));
+    ASSERT_TRUE(tavro.wait_for_fresh_prompt(prompts));
     // Echoed by Tavro directly behind the prompt, once; the slave only answered its line end.
     std::wstring text;
-    ASSERT_TRUE(pane_text_at_positions(tavro, &text));
+    ASSERT_TRUE(tavro.pane_text_at_positions(&text));
     size_t echo = text.find(command);
     ASSERT_NE(echo, std::wstring::npos) << to_utf8(text);
     EXPECT_EQ(text.find(command, echo + 1), std::wstring::npos) << "echoed twice: " << to_utf8(text);
@@ -142,7 +142,7 @@ TEST(DialogsLists, AListEditedInItsDialogIsSavedAndRoutesTheNextCommand) {
 
 TEST(DialogsLists, TheDialogShowsTheFileAsChangedByHandAndCancelWritesNothing) {
     Tavro tavro;
-    ASSERT_TRUE(start_at_prompt(tavro));
+    ASSERT_TRUE(tavro.start_at_prompt());
     const std::wstring path = tavro.path_in_folder(L"tavro.ing");
     const std::string by_hand = "[Cmd Commands]\r\nCmdAndQuit=\r\nKeepCmd=,,e2ekeep,more\r\nNoCmd=\r\n";
     ASSERT_TRUE(write_file(path, by_hand));
@@ -176,7 +176,7 @@ TEST(DialogsLists, TheDialogShowsTheFileAsChangedByHandAndCancelWritesNothing) {
 
 TEST(DialogsMacros, RowsOneAndThreeComeBackAsRowsOneAndTwoAndExpand) {
     Tavro tavro;
-    ASSERT_TRUE(start_at_prompt(tavro));
+    ASSERT_TRUE(tavro.start_at_prompt());
     HWND dialog = open_dialog(tavro, CMD_EDIT_MACROS);
     ASSERT_TRUE(dialog);
     EXPECT_EQ(dialog_caption(dialog), L"Macros");
@@ -243,7 +243,7 @@ static bool enter_tab_width(Tavro& tavro, const std::wstring& shown, const std::
 
 TEST(DialogsTabWidth, ANegativeEntryStoresEight) {
     Tavro tavro;
-    ASSERT_TRUE(start_at_prompt(tavro));
+    ASSERT_TRUE(tavro.start_at_prompt());
     ASSERT_TRUE(enter_tab_width(tavro, L"8", L"5"));
     EXPECT_TRUE(properties_show(tavro, L"Tab Width = 5"));
     ASSERT_TRUE(enter_tab_width(tavro, L"5", L"-3"));
@@ -279,7 +279,7 @@ static bool fill_the_pane(Tavro& tavro) {
 
 TEST(DialogsWindowSize, SizesByTheGridPlacesInHalvesAndSavesTheRectangle) {
     Tavro tavro;
-    ASSERT_TRUE(start_at_prompt(tavro));
+    ASSERT_TRUE(tavro.start_at_prompt());
     ASSERT_TRUE(fill_the_pane(tavro));
     HWND dialog = open_dialog(tavro, CMD_WINDOW_SIZE);
     ASSERT_TRUE(dialog);
@@ -337,7 +337,7 @@ TEST(DialogsWindowSize, SizesByTheGridPlacesInHalvesAndSavesTheRectangle) {
 
 TEST(DialogsWindowSize, NineColumnsOrOneLineKeepTheDialogOpenAndCancelChangesNothing) {
     Tavro tavro;
-    ASSERT_TRUE(start_at_prompt(tavro));
+    ASSERT_TRUE(tavro.start_at_prompt());
     RECT before = main_rect(tavro);
     std::wstring title_before = tavro.title();
 

@@ -48,7 +48,7 @@ private:
 };
 
 DWORD pipecmd_slave(Tavro& tavro) {
-    std::vector<DWORD> pids = pipecmd_slaves(tavro);
+    std::vector<DWORD> pids = tavro.pipecmd_slaves();
     return pids.empty() ? 0 : pids[0];
 }
 
@@ -61,7 +61,7 @@ bool fault_output_running(Tavro& tavro) {
 // The pane's length as the control counts it (one "\r" per line end).
 size_t pane_positions(Tavro& tavro) {
     std::wstring text;
-    return pane_text_at_positions(tavro, &text) ? text.size() : (size_t)-1;
+    return tavro.pane_text_at_positions(&text) ? text.size() : (size_t)-1;
 }
 
 // Puts text on the clipboard; with keep_open the clipboard stays open (held) until close_clipboard.
@@ -139,9 +139,9 @@ std::string settings_for_this_volume(const std::string& middle) {
 TEST(FaultSlave, KilledMidCommandTavroEndsSavingSettingsAndClosingTheLog) {
     Tavro tavro;
     Descendants left;
-    ASSERT_TRUE(start_at_prompt(tavro, StartOptions(), START_AT_PROMPT_MS));
+    ASSERT_TRUE(tavro.start_at_prompt(StartOptions(), START_AT_PROMPT_MS));
     ASSERT_TRUE(copy_fault_output(tavro));
-    ASSERT_TRUE(start_output_log(tavro));
+    ASSERT_TRUE(tavro.start_output_log());
     std::wstring marker = unique_marker();
     ASSERT_TRUE(tavro.run_command(L"echo " + marker));
     // What Tavro wrote so far: the file it writes at the end replaces this one.
@@ -180,7 +180,7 @@ TEST(FaultSlave, KilledMidCommandTavroEndsSavingSettingsAndClosingTheLog) {
 TEST(FaultSlave, LinesTypedAheadOfASilentCommandNeverHangTavro) {
     Tavro tavro;
     Descendants left;
-    ASSERT_TRUE(start_at_prompt(tavro, StartOptions(), START_AT_PROMPT_MS));
+    ASSERT_TRUE(tavro.start_at_prompt(StartOptions(), START_AT_PROMPT_MS));
     ASSERT_TRUE(copy_fault_output(tavro));
     std::wstring done = unique_marker();
     tavro.type_line(L"fault_output late 30 24 " + done);
@@ -190,13 +190,13 @@ TEST(FaultSlave, LinesTypedAheadOfASilentCommandNeverHangTavro) {
     for (int i = 0; i < 3; i++) {
         outputs.push_back(unique_marker() + L" " + digits(1900));
         tavro.type_text(L"echo " + outputs.back());
-        ASSERT_TRUE(wait_for_input(tavro, L"echo " + outputs.back(), 60000));
+        ASSERT_TRUE(tavro.wait_for_input(L"echo " + outputs.back(), 60000));
         tavro.press_enter();
-        ASSERT_TRUE(wait_until(tavro, [&] { return tavro.input_text().empty(); }, "the line to be taken", 60000));
+        ASSERT_TRUE(tavro.wait_until([&] { return tavro.input_text().empty(); }, "the line to be taken", 60000));
     }
     // Tavro answers while the lines go out...
     tavro.type_char(L'k');
-    ASSERT_TRUE(wait_until(tavro, [&] { return tavro.input_text() == L"k"; }, "the typed letter", 60000));
+    ASSERT_TRUE(tavro.wait_until([&] { return tavro.input_text() == L"k"; }, "the typed letter", 60000));
     tavro.type_char(27);
     // ...shows all the command's output, and the slave gets every typed line complete and in order.
     ASSERT_TRUE(tavro.wait_for_line(done, 180000));
@@ -211,11 +211,11 @@ TEST(FaultSlave, LinesTypedAheadOfASilentCommandNeverHangTavro) {
 TEST(FaultSlave, CtrlCEndsASilentCommandAndAllOfTheOldSlave) {
     Tavro tavro;
     Descendants left;
-    ASSERT_TRUE(start_at_prompt(tavro, StartOptions(), START_AT_PROMPT_MS));
+    ASSERT_TRUE(tavro.start_at_prompt(StartOptions(), START_AT_PROMPT_MS));
     ASSERT_TRUE(copy_fault_output(tavro));
     ULONGLONG began = GetTickCount64();
     tavro.type_line(L"fault_output quiet 15 quiet.txt");
-    ASSERT_TRUE(wait_until(tavro, [&] { return fault_output_running(tavro); }, "the silent command", 60000));
+    ASSERT_TRUE(tavro.wait_until([&] { return fault_output_running(tavro); }, "the silent command", 60000));
     left.add(tavro.pid());
     std::vector<Process> old;
     for (const ProcessEntry& p : descendants_of(tavro.pid())) old.push_back(Process(p.pid));
@@ -225,9 +225,9 @@ TEST(FaultSlave, CtrlCEndsASilentCommandAndAllOfTheOldSlave) {
     HWND dialog = wait_for_dialog(tavro.pid(), 60000);
     ASSERT_TRUE(dialog);
     ASSERT_TRUE(press_button(dialog, L"Yes"));
-    ASSERT_TRUE(wait_for_prompt_after(tavro, L"**INTERRUPTED**", 60000));
-    ASSERT_TRUE(wait_until(tavro,
-                           [&] {
+    ASSERT_TRUE(tavro.wait_for_prompt_after(L"**INTERRUPTED**", 60000));
+    ASSERT_TRUE(tavro.wait_until(
+                                 [&] {
                                for (const Process& p : old)
                                    if (p.valid() && p.running()) return false;
                                return true;
@@ -237,7 +237,7 @@ TEST(FaultSlave, CtrlCEndsASilentCommandAndAllOfTheOldSlave) {
     ASSERT_TRUE(tavro.run_command(L"echo " + marker, 60000));
     EXPECT_TRUE(has_line(tavro.pane_text(), marker));
     // Past the time the command would have written its file.
-    ASSERT_TRUE(wait_until(tavro, [&] { return GetTickCount64() - began > 20000; }, "the command's time", 60000));
+    ASSERT_TRUE(tavro.wait_until([&] { return GetTickCount64() - began > 20000; }, "the command's time", 60000));
     EXPECT_FALSE(file_exists(tavro.path_in_folder(L"quiet.txt")));
 }
 
@@ -245,7 +245,7 @@ TEST(FaultSlave, CtrlCEndsASilentCommandAndAllOfTheOldSlave) {
 
 TEST(FaultOutput, NulBytesGarbageAndHugeLinesLeaveABoundedPaneThatAnswers) {
     Tavro tavro;
-    ASSERT_TRUE(start_at_prompt(tavro, StartOptions(), START_AT_PROMPT_MS));
+    ASSERT_TRUE(tavro.start_at_prompt(StartOptions(), START_AT_PROMPT_MS));
     ASSERT_TRUE(copy_fault_output(tavro));
     std::wstring done = unique_marker();
     ULONGLONG began = GetTickCount64();
@@ -253,13 +253,13 @@ TEST(FaultOutput, NulBytesGarbageAndHugeLinesLeaveABoundedPaneThatAnswers) {
     // While the long line of letters prints, typing still reaches the input line.
     ASSERT_TRUE(tavro.wait_for_pane(L"abcdefghijklmnopqrstuvwxyzabcdefghijklmnopqrstuvwxyz", 120000));
     tavro.type_char(L'k');
-    ASSERT_TRUE(wait_until(tavro, [&] { return tavro.input_text() == L"k"; }, "the typed letter", 60000));
+    ASSERT_TRUE(tavro.wait_until([&] { return tavro.input_text() == L"k"; }, "the typed letter", 60000));
     EXPECT_FALSE(has_line(tavro.pane_text(), done)) << "the long line had ended before the letter showed";
     tavro.type_char(27);
-    ASSERT_TRUE(wait_until(tavro, [&] { return tavro.input_text().empty(); }, "an empty input line", 60000));
+    ASSERT_TRUE(tavro.wait_until([&] { return tavro.input_text().empty(); }, "an empty input line", 60000));
     // The huge lines push the command's echo out of the pane: wait for what comes after them.
-    ASSERT_TRUE(wait_until(tavro,
-                           [&] {
+    ASSERT_TRUE(tavro.wait_until(
+                                 [&] {
                                std::wstring pane = tavro.pane_text();
                                size_t at = pane.rfind(done);
                                return at != std::wstring::npos && at > 0 && pane[at - 1] == L'\n' &&
@@ -287,7 +287,7 @@ TEST(FaultOutput, Utf16FromAToolShowsWholeAndTheErrorLogKeepsItsBytes) {
     Tavro tavro;
     StartOptions options;
     options.extra_settings = "ErrorLog=1\n[Fonts]\nHighlightErrs=1\n";
-    ASSERT_TRUE(start_at_prompt(tavro, options, START_AT_PROMPT_MS));
+    ASSERT_TRUE(tavro.start_at_prompt(options, START_AT_PROMPT_MS));
     ASSERT_TRUE(copy_fault_output(tavro));
     std::wstring marker = unique_marker();
     ASSERT_TRUE(tavro.run_command(L"fault_output utf16 " + marker, 60000));
@@ -309,7 +309,7 @@ TEST(FaultOutput, Utf16FromAToolShowsWholeAndTheErrorLogKeepsItsBytes) {
 TEST(FaultOutput, TypingAndCtrlCReachTavroDuringA20MegabyteFlood) {
     Tavro tavro;
     Descendants left;
-    ASSERT_TRUE(start_at_prompt(tavro, StartOptions(), START_AT_PROMPT_MS));
+    ASSERT_TRUE(tavro.start_at_prompt(StartOptions(), START_AT_PROMPT_MS));
     ASSERT_TRUE(copy_fault_output(tavro));
     DWORD old_slave = pipecmd_slave(tavro);
     ASSERT_NE(old_slave, 0u);
@@ -319,12 +319,12 @@ TEST(FaultOutput, TypingAndCtrlCReachTavroDuringA20MegabyteFlood) {
     left.add(tavro.pid());
 
     tavro.type_char(L'k');
-    ASSERT_TRUE(wait_until(tavro, [&] { return tavro.input_text() == L"k"; }, "the typed letter", 60000));
+    ASSERT_TRUE(tavro.wait_until([&] { return tavro.input_text() == L"k"; }, "the typed letter", 60000));
     EXPECT_TRUE(fault_output_running(tavro)) << "the flood ended before the letter showed";
     EXPECT_FALSE(has_line(tavro.pane_text(), done));
     EXPECT_LT(pane_positions(tavro), (size_t)PANE_CHARS_MAX);
     tavro.type_char(27);
-    ASSERT_TRUE(wait_until(tavro, [&] { return tavro.input_text().empty(); }, "an empty input line", 60000));
+    ASSERT_TRUE(tavro.wait_until([&] { return tavro.input_text().empty(); }, "an empty input line", 60000));
 
     tavro.type_char(3);
     HWND dialog = wait_for_dialog(tavro.pid(), 60000);
@@ -332,7 +332,7 @@ TEST(FaultOutput, TypingAndCtrlCReachTavroDuringA20MegabyteFlood) {
     EXPECT_NE(dialog_text(dialog).find(L"Terminate command?"), std::wstring::npos) << to_utf8(dialog_text(dialog));
     ASSERT_TRUE(press_button(dialog, L"Yes"));
     ASSERT_TRUE(tavro.wait_for_pane(L"\t**INTERRUPTED**", 60000));
-    ASSERT_TRUE(wait_for_prompt_after(tavro, L"**INTERRUPTED**", 60000));
+    ASSERT_TRUE(tavro.wait_for_prompt_after(L"**INTERRUPTED**", 60000));
     EXPECT_NE(pipecmd_slave(tavro), old_slave);
     std::wstring marker = unique_marker();
     ASSERT_TRUE(tavro.run_command(L"echo " + marker, 60000));
@@ -344,14 +344,14 @@ TEST(FaultOutput, TypingAndCtrlCReachTavroDuringA20MegabyteFlood) {
 
 TEST(FaultInput, A5000CharacterPasteIsSubmittedCutAt2047) {
     Tavro tavro;
-    ASSERT_TRUE(start_at_prompt(tavro, StartOptions(), START_AT_PROMPT_MS));
+    ASSERT_TRUE(tavro.start_at_prompt(StartOptions(), START_AT_PROMPT_MS));
     std::wstring line = L"echo " + digits(4995);
     Clipboard clipboard;
     ASSERT_TRUE(clipboard.put(line, false));
     tavro.type_char(22);
     std::wstring held;
-    ASSERT_TRUE(wait_until(tavro, [&] { return (held = tavro.input_text()).size() >= (size_t)COMMAND_CHARS; },
-                           "the pasted text", 60000));
+    ASSERT_TRUE(tavro.wait_until([&] { return (held = tavro.input_text()).size() >= (size_t)COMMAND_CHARS; },
+                                 "the pasted text", 60000));
     EXPECT_LE(held.size(), line.size());
     EXPECT_EQ(held, line.substr(0, held.size()));
     expect_submitted_cut(tavro, line);
@@ -359,23 +359,23 @@ TEST(FaultInput, A5000CharacterPasteIsSubmittedCutAt2047) {
 
 TEST(FaultInput, A3000CharacterTypedLineIsSubmittedCutAt2047) {
     Tavro tavro;
-    ASSERT_TRUE(start_at_prompt(tavro, StartOptions(), START_AT_PROMPT_MS));
+    ASSERT_TRUE(tavro.start_at_prompt(StartOptions(), START_AT_PROMPT_MS));
     std::wstring line = L"echo " + digits(2995);
     tavro.type_text(line);
-    ASSERT_TRUE(wait_until(tavro, [&] { return tavro.input_text() == line; }, "the typed line", 60000));
+    ASSERT_TRUE(tavro.wait_until([&] { return tavro.input_text() == line; }, "the typed line", 60000));
     expect_submitted_cut(tavro, line);
 }
 
 TEST(FaultInput, APasteWaitsForAClipboardHeldHalfASecond) {
     Tavro tavro;
-    ASSERT_TRUE(start_at_prompt(tavro, StartOptions(), START_AT_PROMPT_MS));
+    ASSERT_TRUE(tavro.start_at_prompt(StartOptions(), START_AT_PROMPT_MS));
     std::wstring text = L"echo held-" + unique_marker();
     Clipboard clipboard;
     ASSERT_TRUE(clipboard.put(text, true));
     tavro.type_char(22);
     Sleep(500);   // holding the clipboard, as another program would
     clipboard.close();
-    ASSERT_TRUE(wait_until(tavro, [&] { return tavro.input_text() == text; }, "the pasted text", 30000));
+    ASSERT_TRUE(tavro.wait_until([&] { return tavro.input_text() == text; }, "the pasted text", 30000));
     ASSERT_TRUE(tavro.run_command(text));
 }
 
@@ -392,7 +392,7 @@ TEST(FaultSettings, BinaryGarbageStartsWithDefaults) {
     StartOptions options;
     options.raw_settings = garbage;
     options.slave_as_cmd = true;   // the default App, cmd.exe, is then pipecmd
-    ASSERT_TRUE(start_at_prompt(tavro, options, START_AT_PROMPT_MS));
+    ASSERT_TRUE(tavro.start_at_prompt(options, START_AT_PROMPT_MS));
     std::wstring marker = unique_marker();
     ASSERT_TRUE(tavro.run_command(L"echo " + marker, 60000));
     EXPECT_TRUE(has_line(tavro.pane_text(), marker));
@@ -409,7 +409,7 @@ TEST(FaultSettings, AOneMegabyteLineIsCutAndTheStoredValuesAroundItKept) {
     Tavro tavro;
     StartOptions options;
     options.raw_settings = settings_for_this_volume("WordDelims=" + std::string(1 << 20, 'w') + "\r\nBeepsMax=7\r\n");
-    ASSERT_TRUE(start_at_prompt(tavro, options, START_AT_PROMPT_MS));
+    ASSERT_TRUE(tavro.start_at_prompt(options, START_AT_PROMPT_MS));
     std::wstring marker = unique_marker();
     ASSERT_TRUE(tavro.run_command(L"echo " + marker, 60000));
     ASSERT_TRUE(tavro.close_window(60000));
@@ -427,10 +427,10 @@ TEST(FaultSettings, AReadOnlyFileStaysAsItIsAndTheLogIsStillKept) {
     Tavro tavro;
     StartOptions options;
     options.read_only_settings = true;
-    ASSERT_TRUE(start_at_prompt(tavro, options, START_AT_PROMPT_MS));
+    ASSERT_TRUE(tavro.start_at_prompt(options, START_AT_PROMPT_MS));
     std::string before;
     ASSERT_TRUE(read_file(tavro.settings_path(), &before));
-    ASSERT_TRUE(start_output_log(tavro));
+    ASSERT_TRUE(tavro.start_output_log());
     std::wstring marker = unique_marker();
     ASSERT_TRUE(tavro.run_command(L"echo " + marker, 60000));
     ASSERT_TRUE(tavro.close_window(60000));
@@ -454,7 +454,7 @@ TEST(FaultLogs, ALogInAMissingFolderSaysSoAndLeavesLoggingOff) {
     Tavro tavro;
     StartOptions options;
     options.extra_settings = "FileLog=" + to_8bit(path) + "\n";
-    ASSERT_TRUE(start_at_prompt(tavro, options, START_AT_PROMPT_MS));
+    ASSERT_TRUE(tavro.start_at_prompt(options, START_AT_PROMPT_MS));
     RemoteText mode(tavro.process(), L"ab");
     ASSERT_TRUE(mode.valid());
     // Posted: the message box holds the command until it is answered.
@@ -464,7 +464,7 @@ TEST(FaultLogs, ALogInAMissingFolderSaysSoAndLeavesLoggingOff) {
     EXPECT_EQ(dialog_caption(dialog), path);
     EXPECT_NE(dialog_text(dialog).find(L"Cannot open log file"), std::wstring::npos) << to_utf8(dialog_text(dialog));
     ASSERT_TRUE(press_button(dialog, L"OK"));
-    ASSERT_TRUE(wait_until(tavro, [&] { return find_dialog(tavro.pid()) == NULL; }, "the box to close"));
+    ASSERT_TRUE(tavro.wait_until([&] { return find_dialog(tavro.pid()) == NULL; }, "the box to close"));
     EXPECT_EQ(tavro.title().find(L"Logging output"), std::wstring::npos) << to_utf8(tavro.title());
     std::wstring marker = unique_marker();
     ASSERT_TRUE(tavro.run_command(L"echo " + marker, 60000));

@@ -8,9 +8,9 @@ using namespace e2e;
 // Everything posted before this has been handled once a character posted now has arrived.
 static bool settle(Tavro& tavro, const std::wstring& before) {
     tavro.type_char(L'#');
-    bool ok = wait_for_input(tavro, before + L"#");
+    bool ok = tavro.wait_for_input(before + L"#");
     tavro.type_char(8);
-    return ok && wait_for_input(tavro, before);
+    return ok && tavro.wait_for_input(before);
 }
 
 class InputLine : public ::testing::Test {
@@ -26,70 +26,38 @@ TEST_F(InputLine, CharactersSentToThePaneLandInTheInputLineAndEnterSubmits) {
     std::wstring marker = unique_marker();
     std::wstring line = L"echo " + marker;
     for (wchar_t c : line) PostMessageW(tavro.pane(), WM_CHAR, (WPARAM)c, 1);
-    ASSERT_TRUE(wait_for_input(tavro, line));
+    ASSERT_TRUE(tavro.wait_for_input(line));
     // The output itself stays as it was: nothing typed is inserted into the pane.
     EXPECT_EQ(count_occurrences(tavro.pane_text(), marker), 0u) << to_utf8(tavro.pane_text());
     PostMessageW(tavro.pane(), WM_CHAR, 13, 1);
     ASSERT_TRUE(tavro.wait_for_line(marker));
-    EXPECT_TRUE(wait_for_input(tavro, L""));
+    EXPECT_TRUE(tavro.wait_for_input(L""));
 }
 
 TEST_F(InputLine, UpAndDownWalkTheHistory) {
     std::wstring first = L"echo " + unique_marker(), second = L"echo " + unique_marker();
     ASSERT_TRUE(tavro.run_command(first));
     ASSERT_TRUE(tavro.run_command(second));
-    tavro.press_key(VK_UP);
-    ASSERT_TRUE(wait_for_input(tavro, second));
-    tavro.press_key(VK_UP);
-    ASSERT_TRUE(wait_for_input(tavro, first));
-    // At the oldest entry Up changes nothing.
-    tavro.press_key(VK_UP);
-    ASSERT_TRUE(settle(tavro, first));
-    tavro.press_key(VK_DOWN);
-    ASSERT_TRUE(wait_for_input(tavro, second));
-    // Down from the newest entry empties the line.
-    tavro.press_key(VK_DOWN);
-    ASSERT_TRUE(wait_for_input(tavro, L""));
-    // A recalled line runs like a typed one.
-    tavro.press_key(VK_UP);
-    ASSERT_TRUE(wait_for_input(tavro, second));
+    // Down from the newest entry empties the line; a recalled line then runs like a typed one.
+    std::pair<UINT, std::wstring> steps[] = {
+        {VK_UP, second}, {VK_UP, first}, {VK_DOWN, second}, {VK_DOWN, L""}, {VK_UP, second}};
+    for (const auto& step : steps) {
+        tavro.press_key(step.first);
+        ASSERT_TRUE(tavro.wait_for_input(step.second)) << to_utf8(step.second);
+    }
     tavro.press_enter();
     ASSERT_TRUE(tavro.wait_for_pane_count(second.substr(5), 4));
-}
-
-TEST_F(InputLine, EnteringTheSameLineTwiceStoresItOnce) {
-    std::wstring older = L"echo " + unique_marker(), twice = L"echo " + unique_marker();
-    ASSERT_TRUE(tavro.run_command(older));
-    ASSERT_TRUE(tavro.run_command(twice));
-    ASSERT_TRUE(tavro.run_command(twice));
-    tavro.press_key(VK_UP);
-    ASSERT_TRUE(wait_for_input(tavro, twice));
-    tavro.press_key(VK_UP);
-    ASSERT_TRUE(wait_for_input(tavro, older));
 }
 
 TEST_F(InputLine, F3CompletesAPartialCommandFromThePreviousOne) {
     ASSERT_TRUE(tavro.run_command(L"echo abcdef"));
     tavro.type_text(L"echo abc");
-    ASSERT_TRUE(wait_for_input(tavro, L"echo abc"));
+    ASSERT_TRUE(tavro.wait_for_input(L"echo abc"));
     tavro.press_key(VK_F3);
-    ASSERT_TRUE(wait_for_input(tavro, L"echo abcdef"));
+    ASSERT_TRUE(tavro.wait_for_input(L"echo abcdef"));
     // Nothing is left to copy once the line is as long as the previous command.
     tavro.press_key(VK_F3);
     ASSERT_TRUE(settle(tavro, L"echo abcdef"));
-}
-
-TEST_F(InputLine, EscEmptiesTheLineAndTheHistoryStartsFromTheNewest) {
-    std::wstring older = L"echo " + unique_marker(), newer = L"echo " + unique_marker();
-    ASSERT_TRUE(tavro.run_command(older));
-    ASSERT_TRUE(tavro.run_command(newer));
-    tavro.press_key(VK_UP);
-    tavro.press_key(VK_UP);
-    ASSERT_TRUE(wait_for_input(tavro, older));
-    tavro.type_char(27);
-    ASSERT_TRUE(wait_for_input(tavro, L""));
-    tavro.press_key(VK_UP);
-    ASSERT_TRUE(wait_for_input(tavro, newer));
 }
 
 // ---- F7 and the recall commands -------------------------------------------------
@@ -131,7 +99,7 @@ TEST_F(InputLine, F7ShowsThePreviousCommandsAndALetterChoosesOne) {
     ASSERT_TRUE(tavro.run_command(older));
     ASSERT_TRUE(tavro.run_command(newer));
     tavro.type_text(L"rem ");
-    ASSERT_TRUE(wait_for_input(tavro, L"rem "));
+    ASSERT_TRUE(tavro.wait_for_input(L"rem "));
     tavro.press_key(VK_F7);
     ASSERT_TRUE(wait_popup(tavro.pid(), true)) << "no popup menu appeared";
     HWND popup = find_popup(tavro.pid());
@@ -139,14 +107,14 @@ TEST_F(InputLine, F7ShowsThePreviousCommandsAndALetterChoosesOne) {
     PostMessageW(popup, WM_CHAR, L'b', 1);
     ASSERT_TRUE(wait_popup(tavro.pid(), false)) << "the popup menu stayed";
     // Inserted at the caret; the line keeps what was typed.
-    ASSERT_TRUE(wait_for_input(tavro, L"rem " + older));
+    ASSERT_TRUE(tavro.wait_for_input(L"rem " + older));
 }
 
 TEST_F(InputLine, EscapeClosesTheF7PopupAndLeavesTheLineAlone) {
     std::wstring only = L"echo " + unique_marker();
     ASSERT_TRUE(tavro.run_command(only));
     tavro.type_text(L"rem x");
-    ASSERT_TRUE(wait_for_input(tavro, L"rem x"));
+    ASSERT_TRUE(tavro.wait_for_input(L"rem x"));
     tavro.press_key(VK_F7);
     ASSERT_TRUE(wait_popup(tavro.pid(), true)) << "no popup menu appeared";
     HWND popup = find_popup(tavro.pid());
@@ -161,16 +129,16 @@ TEST_F(InputLine, RecallCommandsInsertAnEntryAtTheCaretWithoutClearingTheLine) {
     ASSERT_TRUE(tavro.run_command(older));
     ASSERT_TRUE(tavro.run_command(newer));
     tavro.type_text(L"rem ");
-    ASSERT_TRUE(wait_for_input(tavro, L"rem "));
+    ASSERT_TRUE(tavro.wait_for_input(L"rem "));
     PostMessageW(tavro.main_window(), WM_COMMAND, CMD_HISTORY_FIRST, 0);   // the newest entry
-    ASSERT_TRUE(wait_for_input(tavro, L"rem " + newer));
+    ASSERT_TRUE(tavro.wait_for_input(L"rem " + newer));
     tavro.type_char(27);
-    ASSERT_TRUE(wait_for_input(tavro, L""));
+    ASSERT_TRUE(tavro.wait_for_input(L""));
     PostMessageW(tavro.main_window(), WM_COMMAND, CMD_HISTORY_FIRST + 1, 0);   // the one before it
-    ASSERT_TRUE(wait_for_input(tavro, older));
+    ASSERT_TRUE(tavro.wait_for_input(older));
     // The history cursor stays on the recalled entry: Down goes on from it.
     tavro.press_key(VK_DOWN);
-    ASSERT_TRUE(wait_for_input(tavro, newer));
+    ASSERT_TRUE(tavro.wait_for_input(newer));
 }
 
 // ---- Slash commands ---------------------------------------------------------------
@@ -188,13 +156,4 @@ TEST_F(SlashCommands, HelpPrintsItsText) {
     // Echoed with its blank; the empty rest goes to the slave, which answers with a prompt.
     EXPECT_NE(pane.find(L"/? "), std::wstring::npos) << to_utf8(pane);
     EXPECT_TRUE(tavro.wait_for_pane_count(tavro.first_prompt(), prompts + 1));
-}
-
-TEST_F(SlashCommands, RulerPrintsTheColumnNumbers) {
-    tavro.type_line(L"/r");
-    ASSERT_TRUE(tavro.wait_for_pane(L"12345678901234567890"));
-    std::wstring pane = tavro.pane_text();
-    EXPECT_NE(pane.find(L"/r "), std::wstring::npos) << to_utf8(pane);
-    // The tens line above it: nine blanks and the 1 of column ten.
-    EXPECT_NE(pane.find(L"         1         2"), std::wstring::npos) << to_utf8(pane);
 }

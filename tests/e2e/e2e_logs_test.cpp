@@ -33,7 +33,7 @@ TEST(OutputLog, CapturesWhatThePaneShowsBetweenItsBanners) {
     std::wstring default_log = tavro.path_in_folder(L"tavro.log");
     ASSERT_TRUE(write_file(default_log, "old text\r\n"));
     ASSERT_TRUE(tavro.run_command(L"echo before-" + unique_marker()));
-    ASSERT_TRUE(start_output_log(tavro));
+    ASSERT_TRUE(tavro.start_output_log());
     std::wstring marker = unique_marker();
     ASSERT_TRUE(tavro.run_command(L"echo " + marker));
     PostMessageW(tavro.main_window(), WM_COMMAND, CMD_STOP_LOGGING, 0);
@@ -82,7 +82,7 @@ TEST(OutputLog, StartLoggingAsksWhetherToAppendToAnExistingFile) {
         ASSERT_TRUE(open);
         ASSERT_TRUE(press_button_id(open, IDOK));   // the offered name, FileLog's default
         HWND box = NULL;
-        ASSERT_TRUE(wait_until(tavro, [&] {
+        ASSERT_TRUE(tavro.wait_until([&] {
             box = find_dialog(tavro.pid());
             return box && dialog_text(box).find(L"append") != std::wstring::npos;
         }, "the append question"));
@@ -93,7 +93,7 @@ TEST(OutputLog, StartLoggingAsksWhetherToAppendToAnExistingFile) {
             PostMessageW(tavro.main_window(), WM_COMMAND, CMD_STOP_LOGGING, 0);
             ASSERT_TRUE(wait_title_without(tavro, L"Logging output"));
         } else {
-            ASSERT_TRUE(wait_until(tavro, [&] { return !find_dialog(tavro.pid()); }, "the box closing"));
+            ASSERT_TRUE(tavro.wait_until([&] { return !find_dialog(tavro.pid()); }, "the box closing"));
             // A command's round trip: had a log been opened, the title would say so by now.
             ASSERT_TRUE(tavro.run_command(L"echo " + unique_marker()));
             EXPECT_EQ(tavro.title().find(L"Logging output"), std::wstring::npos) << to_utf8(tavro.title());

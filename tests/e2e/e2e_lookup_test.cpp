@@ -33,7 +33,7 @@ static bool copy_test_program(const Tavro& tavro, const wchar_t* name) {
 class Lookup : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(start_at_prompt(tavro));
+        ASSERT_TRUE(tavro.start_at_prompt());
     }
     Tavro tavro;
 };
@@ -51,7 +51,7 @@ TEST_F(Lookup, AWindowProgramStartsWithoutHoldingUpTheSlave) {
     ASSERT_TRUE(copy_test_program(tavro, L"tiny_gui.exe"));
     // The output log gets the slave's echo as it came, marker included, so it shows that the
     // slave was told to start the program rather than to wait for it.
-    ASSERT_TRUE(start_output_log(tavro));
+    ASSERT_TRUE(tavro.start_output_log());
     size_t prompts = count_occurrences(tavro.pane_text(), tavro.first_prompt());
     tavro.type_line(L"tiny_gui.exe");
     ASSERT_TRUE(wait_for_file(tavro.path_in_folder(L"started.txt")));
@@ -87,7 +87,7 @@ TEST_F(Lookup, AWindowProgramNamedByAQuotedPathStartsWithItsArgument) {
     std::wstring line = L"\"" + folder + L"\\tiny_gui.exe\" quoted.txt";
     tavro.type_line(line);
     ASSERT_TRUE(wait_for_file(tavro.path_in_folder(L"quoted.txt")));
-    ASSERT_TRUE(wait_for_prompt_after(tavro, line));
+    ASSERT_TRUE(tavro.wait_for_prompt_after(line));
     std::wstring pane = tavro.pane_text();
     EXPECT_TRUE(has_line(pane, tavro.first_prompt() + line)) << to_utf8(pane);
     EXPECT_EQ(pane.find(L"sTaRT"), std::wstring::npos) << to_utf8(pane);
@@ -114,16 +114,16 @@ TEST_F(Lookup, CtrlFOffersEachMatchInTurnAndThenTheFirstAgain) {
     ASSERT_TRUE(write_file(tavro.path_in_folder(L"zqcomp_two.txt"), "2\r\n"));
     const std::wstring one = L"type zqcomp_one.txt", two = L"type zqcomp_two.txt";
     tavro.type_text(L"type zq");
-    ASSERT_TRUE(wait_for_input(tavro, L"type zq"));
+    ASSERT_TRUE(tavro.wait_for_input(L"type zq"));
     tavro.type_char(6);
     std::wstring first = wait_for_input_among(tavro, {one, two});
     ASSERT_FALSE(first.empty());
     std::wstring second = first == one ? two : one;
     tavro.type_char(6);
-    ASSERT_TRUE(wait_for_input(tavro, second));
+    ASSERT_TRUE(tavro.wait_for_input(second));
     // After the last match the cycle starts over.
     tavro.type_char(6);
-    ASSERT_TRUE(wait_for_input(tavro, first));
+    ASSERT_TRUE(tavro.wait_for_input(first));
     // The completed line runs.
     tavro.press_enter();
     ASSERT_TRUE(tavro.wait_for_line(first == one ? L"1" : L"2"));
@@ -133,12 +133,12 @@ TEST_F(Lookup, CompletionAfterCdOffersDirectoriesOnly) {
     ASSERT_TRUE(write_file(tavro.path_in_folder(L"zqmixed_file.txt"), "x\r\n"));
     ASSERT_TRUE(CreateDirectoryW(tavro.path_in_folder(L"zqmixed_dir").c_str(), NULL));
     tavro.type_text(L"cd zqmixed");
-    ASSERT_TRUE(wait_for_input(tavro, L"cd zqmixed"));
+    ASSERT_TRUE(tavro.wait_for_input(L"cd zqmixed"));
     // Ctrl+F on a cd line completes directories, as Ctrl+D would.
     tavro.type_char(6);
-    ASSERT_TRUE(wait_for_input(tavro, L"cd zqmixed_dir"));
+    ASSERT_TRUE(tavro.wait_for_input(L"cd zqmixed_dir"));
     tavro.type_char(6);
-    ASSERT_TRUE(wait_for_input(tavro, L"cd zqmixed_dir"));
+    ASSERT_TRUE(tavro.wait_for_input(L"cd zqmixed_dir"));
     EXPECT_NE(tavro.input_text(), L"cd zqmixed_file.txt");
 }
 
@@ -149,15 +149,15 @@ TEST_F(Lookup, CtrlROffersAProgramFromTheCurrentDirectoryWithABlank) {
     // Not an executable name: never offered.
     ASSERT_TRUE(write_file(tavro.path_in_folder(L"tiny_co_notes.txt"), "notes\r\n"));
     tavro.type_text(L"tiny_co");
-    ASSERT_TRUE(wait_for_input(tavro, L"tiny_co"));
+    ASSERT_TRUE(tavro.wait_for_input(L"tiny_co"));
     tavro.type_char(18);
-    ASSERT_TRUE(wait_for_input(tavro, L"tiny_console.exe "));
+    ASSERT_TRUE(tavro.wait_for_input(L"tiny_console.exe "));
     // No further program anywhere on the PATH: back to what was typed, silently.
     tavro.type_char(18);
-    ASSERT_TRUE(wait_for_input(tavro, L"tiny_co"));
+    ASSERT_TRUE(tavro.wait_for_input(L"tiny_co"));
     // And the next press starts over with the first match.
     tavro.type_char(18);
-    ASSERT_TRUE(wait_for_input(tavro, L"tiny_console.exe "));
+    ASSERT_TRUE(tavro.wait_for_input(L"tiny_console.exe "));
     tavro.press_enter();
     ASSERT_TRUE(tavro.wait_for_line(L"tiny_console ran with 0 argument(s)"));
 }
@@ -167,9 +167,9 @@ TEST_F(Lookup, CtrlRWithAPathSearchesOnlyThatDirectory) {
     std::wstring from = tests_folder() + L"\\tiny_console.exe";
     ASSERT_TRUE(CopyFileW(from.c_str(), tavro.path_in_folder(L"zqtools\\tiny_console.exe").c_str(), FALSE));
     tavro.type_text(L"zqtools\\tiny");
-    ASSERT_TRUE(wait_for_input(tavro, L"zqtools\\tiny"));
+    ASSERT_TRUE(tavro.wait_for_input(L"zqtools\\tiny"));
     tavro.type_char(18);
-    ASSERT_TRUE(wait_for_input(tavro, L"zqtools\\tiny_console.exe "));
+    ASSERT_TRUE(tavro.wait_for_input(L"zqtools\\tiny_console.exe "));
     tavro.type_char(18);
-    ASSERT_TRUE(wait_for_input(tavro, L"zqtools\\tiny"));
+    ASSERT_TRUE(tavro.wait_for_input(L"zqtools\\tiny"));
 }

@@ -114,7 +114,7 @@ bool same_directory(std::wstring a, std::wstring b) {
 
 TEST(PaneErrors, StandardErrorShowsInTheErrorColourOnItsOwnLineBeforeThePrompt) {
     Tavro tavro;
-    ASSERT_TRUE(start_at_prompt(tavro, colour_settings()));
+    ASSERT_TRUE(tavro.start_at_prompt(colour_settings()));
     // pipecmd's own cd writes its failure to standard error, then the prompt to standard output.
     const std::wstring command = L"cd e2e_no_such_folder";
     const std::wstring failure = L"The system cannot find the path specified.";
@@ -124,7 +124,7 @@ TEST(PaneErrors, StandardErrorShowsInTheErrorColourOnItsOwnLineBeforeThePrompt) 
     ASSERT_TRUE(wait_for_quiet_pane(tavro, 500));
 
     std::wstring text;
-    ASSERT_TRUE(pane_text_at_positions(tavro, &text));
+    ASSERT_TRUE(tavro.pane_text_at_positions(&text));
     size_t echo = text.find(command + L"\r");
     ASSERT_NE(echo, std::wstring::npos) << to_utf8(text);
     size_t error = text.find(failure, echo);
@@ -139,12 +139,12 @@ TEST(PaneErrors, StandardErrorShowsInTheErrorColourOnItsOwnLineBeforeThePrompt) 
     for (size_t i = error_end; i < prompt; i++) EXPECT_EQ(text[i], L'\r') << "at " << i << ": " << to_utf8(text);
 
     COLORREF colour = 0;
-    ASSERT_TRUE(pane_colour(tavro, (LONG)error, (LONG)error_end, &colour));
+    ASSERT_TRUE(tavro.pane_colour((LONG)error, (LONG)error_end, &colour));
     EXPECT_EQ(colour, ERROR_COLOUR);
-    ASSERT_TRUE(pane_colour(tavro, (LONG)prompt, (LONG)(prompt + tavro.first_prompt().size()), &colour));
+    ASSERT_TRUE(tavro.pane_colour((LONG)prompt, (LONG)(prompt + tavro.first_prompt().size()), &colour));
     EXPECT_EQ(colour, NORMAL_COLOUR);
     // The command's echo is standard output too.
-    ASSERT_TRUE(pane_colour(tavro, (LONG)echo, (LONG)(echo + command.size()), &colour));
+    ASSERT_TRUE(tavro.pane_colour((LONG)echo, (LONG)(echo + command.size()), &colour));
     EXPECT_EQ(colour, NORMAL_COLOUR);
 }
 
@@ -152,7 +152,7 @@ TEST(PaneErrors, StandardErrorShowsInTheErrorColourOnItsOwnLineBeforeThePrompt) 
 
 TEST(PanePrompt, CdMovesTheTitleAndTavrosOwnDirectory) {
     Tavro tavro;
-    ASSERT_TRUE(start_at_prompt(tavro));
+    ASSERT_TRUE(tavro.start_at_prompt());
     // Long enough to be the title's whole tail ("..." + the last part).
     const std::wstring name = L"e2e_subdirectory";
     const std::wstring sub = tavro.path_in_folder(name.c_str());
@@ -182,7 +182,7 @@ TEST(PanePrompt, CdMovesTheTitleAndTavrosOwnDirectory) {
 
 TEST(PaneText, FiveThousandLinesLeaveThePaneBelowItsBoundWithTheLastLineShown) {
     Tavro tavro;
-    ASSERT_TRUE(start_at_prompt(tavro));
+    ASSERT_TRUE(tavro.start_at_prompt());
     ASSERT_TRUE(write_file(tavro.path_in_folder(L"many.txt"), numbered_lines("many line ", 5000)));
     // The echo of the command is trimmed away too: wait for the last line and the prompt.
     tavro.type_line(L"type many.txt");
@@ -191,7 +191,7 @@ TEST(PaneText, FiveThousandLinesLeaveThePaneBelowItsBoundWithTheLastLineShown) {
     EXPECT_TRUE(ends_with(tavro.pane_text(), tavro.first_prompt()));
 
     std::wstring text;
-    ASSERT_TRUE(pane_text_at_positions(tavro, &text));
+    ASSERT_TRUE(tavro.pane_text_at_positions(&text));
     EXPECT_LT(text.size(), 15992u);
     EXPECT_GT(text.size(), 10000u) << "the pane dropped more than its oldest lines";
     EXPECT_TRUE(has_line(text, numbered("many line ", 5000))) << to_utf8(text.substr(text.size() - 300));
@@ -214,7 +214,7 @@ TEST(PaneText, FiveThousandLinesLeaveThePaneBelowItsBoundWithTheLastLineShown) {
 
 TEST(PaneText, AProgressLineRewrittenByCarriageReturnsEndsAsOneLine) {
     Tavro tavro;
-    ASSERT_TRUE(start_at_prompt(tavro));
+    ASSERT_TRUE(tavro.start_at_prompt());
     ASSERT_TRUE(write_file(tavro.path_in_folder(L"progress.txt"),
                            "before\r\nstep 10%\rstep 20%\rstep 30%\r\nafter\r\n"));
     ASSERT_TRUE(tavro.run_command(L"type progress.txt"));
@@ -245,7 +245,7 @@ static int shown_lines(Tavro& tavro) {
     if (!box) return 0;
     std::wstring text = dialog_text(box);
     press_button_id(box, IDOK);
-    wait_until(tavro, [&] { return find_dialog(tavro.pid()) == NULL; }, "the box to close");
+    tavro.wait_until([&] { return find_dialog(tavro.pid()) == NULL; }, "the box to close");
     size_t by = text.find(L" characters by ");
     return by == std::wstring::npos ? 0 : _wtoi(text.c_str() + by + 15);
 }
@@ -255,7 +255,7 @@ protected:
     enum { LINES = 500 };
     // Starts "type pages.txt | more" and waits for the pager to stop after its first page.
     void SetUp() override {
-        ASSERT_TRUE(start_at_prompt(tavro));
+        ASSERT_TRUE(tavro.start_at_prompt());
         int lines = shown_lines(tavro);
         ASSERT_GT(lines, 5);
         ASSERT_TRUE(write_file(tavro.path_in_folder(L"pages.txt"), numbered_lines("page line ", LINES)));

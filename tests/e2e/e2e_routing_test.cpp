@@ -19,7 +19,7 @@ std::string list_settings() {
 }
 
 DWORD the_slave(const Tavro& tavro) {
-    std::vector<DWORD> pids = pipecmd_slaves(tavro);
+    std::vector<DWORD> pids = tavro.pipecmd_slaves();
     EXPECT_EQ(pids.size(), 1u);
     return pids.empty() ? 0 : pids[0];
 }
@@ -30,15 +30,15 @@ DWORD the_slave(const Tavro& tavro) {
 
 TEST(Routing, ClsClearsThePaneAndCapitalClsGoesToTheSlave) {
     Tavro tavro;
-    ASSERT_TRUE(start_at_prompt(tavro));
+    ASSERT_TRUE(tavro.start_at_prompt());
     std::wstring marker = unique_marker();
     ASSERT_TRUE(tavro.run_command(L"echo " + marker));
     ASSERT_TRUE(has_line(tavro.pane_text(), marker));
 
     tavro.type_line(L"cls");
     // Emptied, then the slave answers the line feed it was sent with a fresh prompt.
-    ASSERT_TRUE(wait_until(tavro,
-                           [&] {
+    ASSERT_TRUE(tavro.wait_until(
+                                 [&] {
                                std::wstring pane = tavro.pane_text();
                                return pane.find(marker) == std::wstring::npos && ends_with(pane, tavro.first_prompt());
                            },
@@ -61,12 +61,12 @@ TEST(Routing, ClsClearsThePaneAndCapitalClsGoesToTheSlave) {
 
 TEST(Routing, AnHttpsAddressGoesToTheShellAndTheSlaveOnlyGetsALineEnd) {
     Tavro tavro;
-    ASSERT_TRUE(start_at_prompt(tavro));
+    ASSERT_TRUE(tavro.start_at_prompt());
     std::wstring address = L"https://e2e.invalid/" + unique_marker();
     size_t prompts = count_occurrences(tavro.pane_text(), L"==> ");
     tavro.type_line(address);
     ASSERT_TRUE(tavro.wait_for_pane(address));
-    ASSERT_TRUE(wait_for_fresh_prompt(tavro, prompts, 60000));
+    ASSERT_TRUE(tavro.wait_for_fresh_prompt(prompts, 60000));
     std::wstring pane = tavro.pane_text();
     size_t at = pane.find(address);
     ASSERT_NE(at, std::wstring::npos);
@@ -98,7 +98,7 @@ static bool plant_cmd(Tavro& tavro) {
 class RoutingLists : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(start_at_prompt(tavro, list_settings()));
+        ASSERT_TRUE(tavro.start_at_prompt(list_settings()));
         ASSERT_TRUE(tavro.run_command(L"set E2E_WHO=slave"));
     }
     Tavro tavro;
@@ -111,24 +111,24 @@ TEST_F(RoutingLists, ANoCmdCommandRunsDirectlyEchoedInTheBypassColour) {
     std::string bytes;
     ASSERT_TRUE(wait_for_file_text(tavro.path_in_folder(L"bypass.txt"), "]", &bytes));
     EXPECT_EQ(bytes.find("slave"), std::string::npos) << "run by the slave: " << bytes;
-    ASSERT_TRUE(wait_for_fresh_prompt(tavro, prompts));
+    ASSERT_TRUE(tavro.wait_for_fresh_prompt(prompts));
 
     std::wstring text;
-    ASSERT_TRUE(pane_text_at_positions(tavro, &text));
+    ASSERT_TRUE(tavro.pane_text_at_positions(&text));
     size_t echo = text.find(command);
     ASSERT_NE(echo, std::wstring::npos) << to_utf8(text);
     EXPECT_EQ(text.find(command, echo + 1), std::wstring::npos) << "echoed twice: " << to_utf8(text);
     size_t prompt = text.rfind(tavro.first_prompt(), echo);
     ASSERT_EQ(prompt + tavro.first_prompt().size(), echo) << to_utf8(text);
     COLORREF colour = 0;
-    ASSERT_TRUE(pane_colour(tavro, (LONG)echo, (LONG)(echo + command.size()), &colour));
+    ASSERT_TRUE(tavro.pane_colour((LONG)echo, (LONG)(echo + command.size()), &colour));
     EXPECT_EQ(colour, BYPASS_COLOUR);
-    ASSERT_TRUE(pane_colour(tavro, (LONG)prompt, (LONG)echo, &colour));
+    ASSERT_TRUE(tavro.pane_colour((LONG)prompt, (LONG)echo, &colour));
     EXPECT_EQ(colour, NORMAL_COLOUR);
     // The prompt after it is back to the normal colour.
     size_t next = text.find(tavro.first_prompt(), echo);
     ASSERT_NE(next, std::wstring::npos) << to_utf8(text);
-    ASSERT_TRUE(pane_colour(tavro, (LONG)next, (LONG)(next + tavro.first_prompt().size()), &colour));
+    ASSERT_TRUE(tavro.pane_colour((LONG)next, (LONG)(next + tavro.first_prompt().size()), &colour));
     EXPECT_EQ(colour, NORMAL_COLOUR);
 }
 
@@ -140,10 +140,10 @@ TEST_F(RoutingLists, ACmdAndQuitCommandRunsInASeparateCmd) {
     std::string bytes;
     ASSERT_TRUE(wait_for_file_text(tavro.path_in_folder(L"sep.txt"), "]", &bytes));
     EXPECT_EQ(bytes.find("slave"), std::string::npos) << "run by the slave: " << bytes;
-    ASSERT_TRUE(wait_for_fresh_prompt(tavro, prompts));
+    ASSERT_TRUE(tavro.wait_for_fresh_prompt(prompts));
 
     std::wstring text;
-    ASSERT_TRUE(pane_text_at_positions(tavro, &text));
+    ASSERT_TRUE(tavro.pane_text_at_positions(&text));
     // Echoed directly behind the prompt, once, and the slave's answer to its line end follows.
     size_t echo = text.find(command);
     ASSERT_NE(echo, std::wstring::npos) << to_utf8(text);
@@ -152,7 +152,7 @@ TEST_F(RoutingLists, ACmdAndQuitCommandRunsInASeparateCmd) {
     EXPECT_EQ(text.compare(echo + command.size(), 1 + tavro.first_prompt().size(), L"\r" + tavro.first_prompt()), 0)
         << to_utf8(text);
     COLORREF colour = 0;
-    ASSERT_TRUE(pane_colour(tavro, (LONG)echo, (LONG)(echo + command.size()), &colour));
+    ASSERT_TRUE(tavro.pane_colour((LONG)echo, (LONG)(echo + command.size()), &colour));
     EXPECT_EQ(colour, NORMAL_COLOUR);
     EXPECT_FALSE(file_exists(tavro.path_in_folder(L"cmd.exe.ran"))) << "the cmd.exe of the slave's folder ran";
 }
@@ -161,7 +161,7 @@ TEST_F(RoutingLists, ACmdAndQuitCommandRunsInASeparateCmd) {
 
 TEST(RoutingKeys, CtrlCAsksFirstAndYesInterruptsWithANewSlave) {
     Tavro tavro;
-    ASSERT_TRUE(start_at_prompt(tavro));
+    ASSERT_TRUE(tavro.start_at_prompt());
     DWORD old_slave = the_slave(tavro);
     ASSERT_NE(old_slave, 0u);
 
@@ -172,7 +172,7 @@ TEST(RoutingKeys, CtrlCAsksFirstAndYesInterruptsWithANewSlave) {
     EXPECT_EQ(dialog_caption(dialog), L"Tavro: Interrupt?");
     EXPECT_NE(dialog_text(dialog).find(L"Terminate command?"), std::wstring::npos) << to_utf8(dialog_text(dialog));
     ASSERT_TRUE(press_button(dialog, L"No"));
-    ASSERT_TRUE(wait_until(tavro, [&] { return find_dialog(tavro.pid()) == NULL; }, "the box to close"));
+    ASSERT_TRUE(tavro.wait_until([&] { return find_dialog(tavro.pid()) == NULL; }, "the box to close"));
     std::wstring marker = unique_marker();
     ASSERT_TRUE(tavro.run_command(L"echo " + marker));
     EXPECT_EQ(tavro.pane_text().find(L"**INTERRUPTED**"), std::wstring::npos);
@@ -188,46 +188,46 @@ TEST(RoutingKeys, CtrlCAsksFirstAndYesInterruptsWithANewSlave) {
     ASSERT_TRUE(tavro.wait_for_pane(L"\t**INTERRUPTED**"));
     EXPECT_TRUE(old_process.wait_end(WAIT_MS)) << "the old slave still runs";
     DWORD new_slave = 0;
-    ASSERT_TRUE(wait_until(tavro,
-                           [&] {
-                               std::vector<DWORD> pids = pipecmd_slaves(tavro);
+    ASSERT_TRUE(tavro.wait_until(
+                                 [&] {
+                               std::vector<DWORD> pids = tavro.pipecmd_slaves();
                                new_slave = pids.size() == 1 && pids[0] != old_slave ? pids[0] : 0;
                                return new_slave != 0;
                            },
                            "a new slave"));
     // The new slave shows its prompt after the notice and takes commands.
-    ASSERT_TRUE(wait_for_prompt_after(tavro, L"**INTERRUPTED**", 60000));
+    ASSERT_TRUE(tavro.wait_for_prompt_after(L"**INTERRUPTED**", 60000));
     std::wstring second = unique_marker();
     ASSERT_TRUE(tavro.run_command(L"echo " + second, 60000));
     EXPECT_TRUE(has_line(tavro.pane_text(), second));
-    EXPECT_EQ(pipecmd_slaves(tavro).size(), 1u);
+    EXPECT_EQ(tavro.pipecmd_slaves().size(), 1u);
     EXPECT_FALSE(file_exists(tavro.path_in_folder(L"cmd.exe.ran"))) << "the cmd.exe of the slave's folder ran";
 }
 
 TEST(RoutingKeys, CtrlSPausesAndTheNextKeyResumesWithoutBeingTyped) {
     Tavro tavro;
-    ASSERT_TRUE(start_at_prompt(tavro));
+    ASSERT_TRUE(tavro.start_at_prompt());
     ASSERT_EQ(tavro.prompt_text(), L">");
 
     tavro.type_char(19);
-    ASSERT_TRUE(wait_until(tavro, [&] { return tavro.prompt_text() == L"\u00a7"; }, "the pause mark"));
+    ASSERT_TRUE(tavro.wait_until([&] { return tavro.prompt_text() == L"\u00a7"; }, "the pause mark"));
     tavro.type_char(L'a');
-    ASSERT_TRUE(wait_until(tavro, [&] { return tavro.prompt_text() == L">"; }, "the pause to end"));
+    ASSERT_TRUE(tavro.wait_until([&] { return tavro.prompt_text() == L">"; }, "the pause to end"));
     EXPECT_EQ(tavro.input_text(), L"");
     // Typing goes on as usual once resumed.
     tavro.type_char(L'b');
-    ASSERT_TRUE(wait_until(tavro, [&] { return tavro.input_text() == L"b"; }, "the typed character"));
+    ASSERT_TRUE(tavro.wait_until([&] { return tavro.input_text() == L"b"; }, "the typed character"));
     tavro.type_char(27);
-    ASSERT_TRUE(wait_until(tavro, [&] { return tavro.input_text().empty(); }, "an empty input line"));
+    ASSERT_TRUE(tavro.wait_until([&] { return tavro.input_text().empty(); }, "an empty input line"));
 
     // Enter while paused only resumes: nothing is submitted.
     std::wstring marker = unique_marker();
     tavro.type_text(L"echo " + marker);
-    ASSERT_TRUE(wait_until(tavro, [&] { return tavro.input_text() == L"echo " + marker; }, "the typed line"));
+    ASSERT_TRUE(tavro.wait_until([&] { return tavro.input_text() == L"echo " + marker; }, "the typed line"));
     tavro.type_char(19);
-    ASSERT_TRUE(wait_until(tavro, [&] { return tavro.prompt_text() == L"\u00a7"; }, "the pause mark"));
+    ASSERT_TRUE(tavro.wait_until([&] { return tavro.prompt_text() == L"\u00a7"; }, "the pause mark"));
     tavro.press_enter();
-    ASSERT_TRUE(wait_until(tavro, [&] { return tavro.prompt_text() == L">"; }, "the pause to end"));
+    ASSERT_TRUE(tavro.wait_until([&] { return tavro.prompt_text() == L">"; }, "the pause to end"));
     EXPECT_EQ(tavro.input_text(), L"echo " + marker);
     // The next Enter submits the line; the earlier one had not.
     tavro.press_enter();
@@ -239,19 +239,19 @@ TEST(RoutingKeys, CtrlSPausesAndTheNextKeyResumesWithoutBeingTyped) {
 
 TEST(RoutingMenus, ShowMenuHidesTheMenuBarWithAHintAndShowsItAgain) {
     Tavro tavro;
-    ASSERT_TRUE(start_at_prompt(tavro));
+    ASSERT_TRUE(tavro.start_at_prompt());
     ASSERT_TRUE(GetMenu(tavro.main_window()) != NULL);
     const std::wstring hint = L"You can always access the menus via Alt+F, Alt+E, Alt+V and Alt+H.";
 
     PostMessageW(tavro.main_window(), WM_COMMAND, CMD_SHOW_MENU, 0);
-    ASSERT_TRUE(wait_until(tavro, [&] { return GetMenu(tavro.main_window()) == NULL; }, "the menu bar to go"));
+    ASSERT_TRUE(tavro.wait_until([&] { return GetMenu(tavro.main_window()) == NULL; }, "the menu bar to go"));
     ASSERT_TRUE(tavro.wait_for_pane(hint));
     // The hint is followed by a prompt of the current folder.
     ASSERT_TRUE(tavro.wait_for_pane(hint + L"\r\n\r\n" + tavro.first_prompt()));
     EXPECT_EQ(count_occurrences(tavro.pane_text(), hint), 1u);
 
     PostMessageW(tavro.main_window(), WM_COMMAND, CMD_SHOW_MENU, 0);
-    ASSERT_TRUE(wait_until(tavro, [&] { return GetMenu(tavro.main_window()) != NULL; }, "the menu bar to come back"));
+    ASSERT_TRUE(tavro.wait_until([&] { return GetMenu(tavro.main_window()) != NULL; }, "the menu bar to come back"));
     // Showing it prints nothing more.
     std::wstring marker = unique_marker();
     ASSERT_TRUE(tavro.run_command(L"echo " + marker));
@@ -261,7 +261,7 @@ TEST(RoutingMenus, ShowMenuHidesTheMenuBarWithAHintAndShowsItAgain) {
 
 TEST(RoutingMenus, PropertiesShowTheGridAndTheSlavesPid) {
     Tavro tavro;
-    ASSERT_TRUE(start_at_prompt(tavro));
+    ASSERT_TRUE(tavro.start_at_prompt());
     DWORD slave = the_slave(tavro);
     ASSERT_NE(slave, 0u);
 
@@ -282,6 +282,6 @@ TEST(RoutingMenus, PropertiesShowTheGridAndTheSlavesPid) {
         EXPECT_GT(lines, 5) << to_utf8(text);
     }
     ASSERT_TRUE(press_button_id(dialog, IDOK));
-    ASSERT_TRUE(wait_until(tavro, [&] { return find_dialog(tavro.pid()) == NULL; }, "the box to close"));
+    ASSERT_TRUE(tavro.wait_until([&] { return find_dialog(tavro.pid()) == NULL; }, "the box to close"));
     ASSERT_TRUE(tavro.run_command(L"echo " + unique_marker()));
 }

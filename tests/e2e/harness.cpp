@@ -834,9 +834,9 @@ bool send_pane(Tavro& tavro, UINT message, WPARAM wparam, LPARAM lparam, DWORD_P
 
 }  // namespace
 
-bool pane_text_at_positions(Tavro& tavro, std::wstring* text) {
+bool Tavro::pane_text_at_positions(std::wstring* text) {
     const size_t chars = 1 << 16;
-    RemoteBlock block(tavro.process(), sizeof(GETTEXTEX) + chars * 2);
+    RemoteBlock block(process(), sizeof(GETTEXTEX) + chars * 2);
     if (!block.valid()) return false;
     GETTEXTEX request = {};
     request.cb = (DWORD)(chars * 2);
@@ -844,7 +844,7 @@ bool pane_text_at_positions(Tavro& tavro, std::wstring* text) {
     request.codepage = 1200;
     DWORD_PTR got = 0;
     if (!block.write(0, &request, sizeof request) ||
-        !send_pane(tavro, EM_GETTEXTEX, (WPARAM)block.at(0), (LPARAM)block.at(sizeof request), &got))
+        !send_pane(*this, EM_GETTEXTEX, (WPARAM)block.at(0), (LPARAM)block.at(sizeof request), &got))
         return false;
     if (got >= chars) got = chars - 1;
     std::vector<wchar_t> buffer(got + 1);
@@ -853,19 +853,19 @@ bool pane_text_at_positions(Tavro& tavro, std::wstring* text) {
     return true;
 }
 
-bool pane_colour(Tavro& tavro, LONG from, LONG to, COLORREF* colour) {
-    RemoteBlock block(tavro.process(), sizeof(CHARRANGE) + sizeof(CHARFORMATW));
+bool Tavro::pane_colour(LONG from, LONG to, COLORREF* colour) {
+    RemoteBlock block(process(), sizeof(CHARRANGE) + sizeof(CHARFORMATW));
     if (!block.valid()) return false;
     CHARRANGE range = {from, to};
     CHARFORMATW format = {};
     format.cbSize = sizeof format;
     if (!block.write(0, &range, sizeof range) || !block.write(sizeof range, &format, sizeof format)) return false;
-    if (!send_pane(tavro, EM_EXSETSEL, 0, (LPARAM)block.at(0), NULL) ||
-        !send_pane(tavro, EM_GETCHARFORMAT, SCF_SELECTION, (LPARAM)block.at(sizeof range), NULL) ||
+    if (!send_pane(*this, EM_EXSETSEL, 0, (LPARAM)block.at(0), NULL) ||
+        !send_pane(*this, EM_GETCHARFORMAT, SCF_SELECTION, (LPARAM)block.at(sizeof range), NULL) ||
         !block.read(sizeof range, &format, sizeof format))
         return false;
     // Put the caret back at the end, where the next output goes anyway.
-    send_pane(tavro, EM_SETSEL, (WPARAM)-1, -1, NULL);
+    send_pane(*this, EM_SETSEL, (WPARAM)-1, -1, NULL);
     if (!(format.dwMask & CFM_COLOR) || (format.dwEffects & CFE_AUTOCOLOR)) return false;
     *colour = format.crTextColor;
     return true;
@@ -877,54 +877,51 @@ std::wstring unique_marker() {
            std::to_wstring(++n);
 }
 
-bool wait_until(Tavro& tavro, const std::function<bool()>& done, const char* what, DWORD timeout_ms, DWORD poll_ms) {
+bool Tavro::wait_until(const std::function<bool()>& done, const char* what, DWORD timeout_ms, DWORD poll_ms) {
     ULONGLONG deadline = GetTickCount64() + timeout_ms;
     for (;;) {
         if (done()) return true;
-        if (!tavro.running() || GetTickCount64() >= deadline) break;
+        if (!running() || GetTickCount64() >= deadline) break;
         Sleep(poll_ms);
     }
-    tavro.print_diagnostics((std::string("gave up waiting for ") + what).c_str());
+    print_diagnostics((std::string("gave up waiting for ") + what).c_str());
     return false;
 }
 
-bool wait_for_fresh_prompt(Tavro& tavro, size_t prompts_before, DWORD timeout_ms) {
-    return wait_until(tavro,
-                      [&] {
-                          std::wstring pane = tavro.pane_text();
-                          return count_occurrences(pane, L"==> ") > prompts_before && ends_with(pane, L"> ");
-                      },
-                      "a fresh prompt", timeout_ms);
+bool Tavro::wait_for_fresh_prompt(size_t prompts_before, DWORD timeout_ms) {
+    auto fresh = [&] {
+        std::wstring pane = pane_text();
+        return count_occurrences(pane, L"==> ") > prompts_before && ends_with(pane, L"> ");
+    };
+    return wait_until(fresh, "a fresh prompt", timeout_ms);
 }
 
-bool wait_for_prompt_after(Tavro& tavro, const std::wstring& needle, DWORD timeout_ms) {
-    return wait_until(tavro,
-                      [&] {
-                          std::wstring pane = tavro.pane_text();
-                          size_t at = pane.rfind(needle);
-                          return at != std::wstring::npos && pane.find(tavro.first_prompt(), at) != std::wstring::npos;
-                      },
-                      "a prompt after the text waited for", timeout_ms);
+bool Tavro::wait_for_prompt_after(const std::wstring& needle, DWORD timeout_ms) {
+    auto prompt_after = [&] {
+        std::wstring pane = pane_text();
+        size_t at = pane.rfind(needle);
+        return at != std::wstring::npos && pane.find(first_prompt(), at) != std::wstring::npos;
+    };
+    return wait_until(prompt_after, "a prompt after the text waited for", timeout_ms);
 }
 
-bool start_at_prompt(Tavro& tavro, const StartOptions& options, DWORD timeout_ms) {
+bool Tavro::start_at_prompt(const StartOptions& options, DWORD timeout_ms) {
     // Tavro's set-up lines go out while it already shows the slave's answers: the start is done
     // at the prompt after the code-page line, the last of them unless AddPath is set.
-    return tavro.start(options) && tavro.wait_for_pane(tavro.first_prompt(), timeout_ms) &&
-           wait_for_prompt_after(tavro, L"> CHCP ", timeout_ms);
+    return start(options) && wait_for_pane(first_prompt(), timeout_ms) && wait_for_prompt_after(L"> CHCP ", timeout_ms);
 }
 
-bool start_at_prompt(Tavro& tavro, const std::string& extra_settings) {
+bool Tavro::start_at_prompt(const std::string& extra_settings) {
     StartOptions options;
     options.extra_settings = extra_settings;
-    return start_at_prompt(tavro, options);
+    return start_at_prompt(options);
 }
 
-bool wait_for_input(Tavro& tavro, const std::wstring& expected, DWORD timeout_ms) {
+bool Tavro::wait_for_input(const std::wstring& expected, DWORD timeout_ms) {
     ULONGLONG deadline = GetTickCount64() + timeout_ms;
     std::wstring now;
     for (;;) {
-        now = tavro.input_text();
+        now = input_text();
         if (now == expected) return true;
         if (GetTickCount64() >= deadline) break;
         Sleep(POLL_MS);
@@ -946,18 +943,18 @@ bool wait_for_file_text(const std::wstring& path, const std::string& needle, std
     return false;
 }
 
-bool start_output_log(Tavro& tavro) {
-    RemoteText mode(tavro.process(), L"wb");
+bool Tavro::start_output_log() {
+    RemoteText mode(process(), L"wb");
     DWORD_PTR result = 0;
     return mode.valid() &&
-           SendMessageTimeoutW(tavro.main_window(), WM_COMMAND, CMD_OPEN_OUTPUT_LOG, mode.pointer(), SMTO_NORMAL,
+           SendMessageTimeoutW(main_window(), WM_COMMAND, CMD_OPEN_OUTPUT_LOG, mode.pointer(), SMTO_NORMAL,
                                WAIT_MS, &result) &&
-           tavro.wait_for_title(L"Logging output");
+           wait_for_title(L"Logging output");
 }
 
-std::vector<DWORD> pipecmd_slaves(const Tavro& tavro) {
+std::vector<DWORD> Tavro::pipecmd_slaves() const {
     std::vector<DWORD> pids;
-    for (const ProcessEntry& p : tavro.slaves())
+    for (const ProcessEntry& p : slaves())
         if (lower_ascii(p.exe) == L"pipecmd.exe") pids.push_back(p.pid);
     return pids;
 }

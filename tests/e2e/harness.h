@@ -115,6 +115,9 @@ public:
     // Makes the folder, copies the program and writes the settings, starts it and (by default)
     // waits for its windows. False, with the reason printed, when any step fails.
     bool start(const StartOptions& options = StartOptions());
+    // Starts Tavro and waits for its first prompt in the pane.
+    bool start_at_prompt(const StartOptions& options = StartOptions(), DWORD timeout_ms = WAIT_MS);
+    bool start_at_prompt(const std::string& extra_settings);
 
     const std::wstring& folder() const { return folder_; }
     std::wstring path_in_folder(const wchar_t* name) const;
@@ -145,6 +148,13 @@ public:
     std::wstring title();
     // The prompt of Tavro's own folder, where the slave starts.
     std::wstring first_prompt() const { return prompt_for(folder_); }
+    // Reading the pane through memory in Tavro's process (rich-edit messages carry pointers that
+    // are not copied between processes). The text as the control counts positions: one "\r" per
+    // line end.
+    bool pane_text_at_positions(std::wstring* text);
+    // The text colour of the pane's characters from..to (end excluded); false when the range is
+    // not of one colour or Tavro doesn't answer.
+    bool pane_colour(LONG from, LONG to, COLORREF* colour);
 
     // Waits poll every 50 ms; on a timeout they print the pane and the title and return false.
     bool wait_for_pane(const std::wstring& needle, DWORD timeout_ms = WAIT_MS);
@@ -153,6 +163,16 @@ public:
     bool wait_for_title(const std::wstring& needle, DWORD timeout_ms = WAIT_MS);
     // Types a line and waits for the slave's echo of it and the prompt after its output.
     bool run_command(const std::wstring& line, DWORD timeout_ms = WAIT_MS);
+    // Polls done() every poll_ms until it holds, Tavro ends or the time is up; prints the state when
+    // it gives up.
+    bool wait_until(const std::function<bool()>& done, const char* what, DWORD timeout_ms = WAIT_MS,
+                    DWORD poll_ms = POLL_MS);
+    // A fresh prompt: one more "==> " in the pane than before, and the pane ends with a prompt.
+    bool wait_for_fresh_prompt(size_t prompts_before, DWORD timeout_ms = WAIT_MS);
+    // Waits for the slave's prompt behind the last occurrence of needle in the pane.
+    bool wait_for_prompt_after(const std::wstring& needle, DWORD timeout_ms = WAIT_MS);
+    // Typed characters are posted and the text is asked for with a sent message, so it is polled.
+    bool wait_for_input(const std::wstring& expected, DWORD timeout_ms = WAIT_MS);
 
     bool running() const;
     // WM_CLOSE to Main, as the window's close button sends it, then waits for Tavro to end.
@@ -163,6 +183,10 @@ public:
 
     // The slave processes (children of Tavro, pipecmd.exe or cmd.exe) running now.
     std::vector<ProcessEntry> slaves() const;
+    // The process ids of the pipecmd.exe slaves that Tavro started.
+    std::vector<DWORD> pipecmd_slaves() const;
+    // Starts the output log afresh (mode "wb") at the FileLog in force, through File > Log Output.
+    bool start_output_log();
 
     // Closes Main and waits for Tavro to end; terminates it and whatever it started when they
     // don't end in time; removes the folder (kept when TAVRO_E2E_KEEP is set). True when
@@ -188,14 +212,6 @@ private:
 
 namespace e2e {
 
-// Reading the pane through memory in Tavro's process (rich-edit messages carry pointers that
-// are not copied between processes). The text as the control counts positions: one "\r" per
-// line end.
-bool pane_text_at_positions(Tavro& tavro, std::wstring* text);
-// The text colour of the pane's characters from..to (end excluded); false when the range is
-// not of one colour or Tavro doesn't answer.
-bool pane_colour(Tavro& tavro, LONG from, LONG to, COLORREF* colour);
-
 // A wide string in Tavro's memory, for a command whose lParam points to text.
 class RemoteText {
 public:
@@ -219,31 +235,7 @@ private:
 // A text no earlier output can hold: the process id, the tick count and a counter.
 std::wstring unique_marker();
 
-// Polls done() every poll_ms until it holds, Tavro ends or the time is up; prints the state when
-// it gives up.
-bool wait_until(Tavro& tavro, const std::function<bool()>& done, const char* what, DWORD timeout_ms = WAIT_MS,
-                DWORD poll_ms = POLL_MS);
-
-// A fresh prompt: one more "==> " in the pane than before, and the pane ends with a prompt.
-bool wait_for_fresh_prompt(Tavro& tavro, size_t prompts_before, DWORD timeout_ms = WAIT_MS);
-
-// Waits for the slave's prompt behind the last occurrence of needle in the pane.
-bool wait_for_prompt_after(Tavro& tavro, const std::wstring& needle, DWORD timeout_ms = WAIT_MS);
-
-// Starts Tavro and waits for its first prompt in the pane.
-bool start_at_prompt(Tavro& tavro, const StartOptions& options = StartOptions(), DWORD timeout_ms = WAIT_MS);
-bool start_at_prompt(Tavro& tavro, const std::string& extra_settings);
-
-// Typed characters are posted and the text is asked for with a sent message, so it is polled.
-bool wait_for_input(Tavro& tavro, const std::wstring& expected, DWORD timeout_ms = WAIT_MS);
-
 // Polls a file that another process writes until it holds the needle.
 bool wait_for_file_text(const std::wstring& path, const std::string& needle, std::string* bytes);
-
-// Starts the output log afresh (mode "wb") at the FileLog in force, through File > Log Output.
-bool start_output_log(Tavro& tavro);
-
-// The process ids of the pipecmd.exe slaves that Tavro started.
-std::vector<DWORD> pipecmd_slaves(const Tavro& tavro);
 
 }  // namespace e2e

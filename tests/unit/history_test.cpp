@@ -222,30 +222,32 @@ TEST(WordSelection, NumbersSpanCommaAndDotGroups) {
 }
 
 TEST(WordSelection, DelimitersEndWordsAndBlanksSelectTheirRun) {
-    const wchar_t* text = L"a (word) b    c";
-    long p = 4, q = 5;
-    select_word(text, wcslen(text), L">|<,;!()&[]", &p, &q, false, 0, 0);
-    EXPECT_EQ(std::wstring(text + p, q - p), L"word");
-    p = 11, q = 11;
-    select_word(text, wcslen(text), L">|<,;!()&[]", &p, &q, false, 0, 0);
-    EXPECT_EQ(std::wstring(text + p, q - p), L"    ");
-    p = 4, q = 5;
-    select_word(text, wcslen(text), L">|<,;!()&[]", &p, &q, true, 0, 1);
-    EXPECT_EQ(p, 0);
-    EXPECT_EQ(q, 7);
-    p = 4, q = 5;
-    select_word(text, wcslen(text), L">|<,;!()&[]", &p, &q, true, 5, 12);   // a previous one beyond
-    EXPECT_EQ(p, 3);
-    EXPECT_EQ(q, 12);
-    p = 0, q = 3;   // the control's word with the blank after it: the blank is left out
-    select_word(L"ab cd", 5, L">|<,;!()&[]", &p, &q, false, 0, 0);
-    EXPECT_EQ(q, 2);
-    p = 0, q = 3;   // or with the delimiter after it
-    select_word(L"ab,cd", 5, L">|<,;!()&[]", &p, &q, false, 0, 0);
-    EXPECT_EQ(q, 2);
+    // What the control picked (p, q), a previous selection to join (join, from, to), and what
+    // the double click selects: never reversed, whatever the run of delimiters around it.
+    struct {
+        const wchar_t* text;
+        long p, q;
+        bool join;
+        long from, to, start, end;
+    } cases[] = {
+        {L"a (word) b    c", 4, 5, false, 0, 0, 3, 7},
+        {L"a (word) b    c", 11, 11, false, 0, 0, 10, 14},   // a run of blanks
+        {L"a (word) b    c", 4, 5, true, 0, 1, 0, 7},
+        {L"a (word) b    c", 4, 5, true, 5, 12, 3, 12},      // a previous one beyond
+        {L"ab cd", 0, 3, false, 0, 0, 0, 2},   // the control's word with the blank after it: left out
+        {L"ab,cd", 0, 3, false, 0, 0, 0, 2},   // or with the delimiter after it
+        {L" ,,x", 1, 1, false, 0, 0, 3, 4},    // on delimiters: the word behind them
+        {L"a ;;", 2, 3, false, 0, 0, 4, 4},    // nothing behind them: empty, at their end
+        {L"ab,,cd", 2, 2, false, 0, 0, 0, 2},  // a delimiter right after a word: the word
+    };
+    for (auto c : cases) {
+        select_word(c.text, wcslen(c.text), L">|<,;!()&[]", &c.p, &c.q, c.join, c.from, c.to);
+        EXPECT_EQ(c.p, c.start) << c.text;
+        EXPECT_EQ(c.q, c.end) << c.text;
+    }
     // A piece of the pane: nothing before it is read, nor anything after its length.
     std::vector<wchar_t> piece = {L' ', L'1', L','};
-    p = 0, q = 0;
+    long p = 0, q = 0;
     select_word(piece.data(), piece.size(), L">|<,;!()&[]", &p, &q, false, 0, 0);
     EXPECT_EQ(q, 1);
     p = 1, q = 2;

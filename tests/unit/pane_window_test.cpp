@@ -1,5 +1,5 @@
 // The print operation on a real rich-edit control: formatting, overwrite, colours that survive
-// trimming, the size bound, the start marker, the timer, the ruler and the log mirror.
+// trimming, the size bound, the start marker, the timer and the log mirror.
 #include "pane/pane.h"
 #include "pane/pane_log.h"
 #include "app/app.h"
@@ -301,12 +301,6 @@ TEST_F(PaneWindow, DoubleClickSelectsTheClickedWordInALongPane) {
     EXPECT_EQ(chosen.cpMax, 16308);   // "clicked", without the delimiter "!"
     SetWindowLongPtrW(Text, GWLP_WNDPROC, (LONG_PTR)text_previous_proc);
     text_previous_proc = saved_proc;
-}
-
-TEST_F(PaneWindow, RulerForTwentyFiveColumns) {
-    grid_columns = 25;
-    print_ruler();
-    EXPECT_EQ(pane_text_now(), L"\r         1         2\r1234567890123456789012345");
 }
 
 TEST_F(PaneWindow, ReadWindowTextOfOtherWindowsAndSmallBuffers) {

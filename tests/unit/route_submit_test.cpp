@@ -138,6 +138,11 @@ TEST_F(Submission, SlashWordsAreTakenOffTheFrontOfTheLine) {
     SetWindowTextW(Text, L"");
     EXPECT_EQ(submit(L"// //this"), "//this\r\n");
     EXPECT_EQ(pane(), L"// ");
+    // "/r" echoed, and the ruler for the grid's width on the lines below.
+    SetWindowTextW(Text, L"");
+    grid_columns = 25;
+    EXPECT_EQ(submit(L"/r"), "\r\n");
+    EXPECT_EQ(pane(), L"/r \r         1         2\r1234567890123456789012345");
     // "/u" without a name: its line in the error colour, and the usage remark to the slave.
     SetWindowTextW(Text, L"");
     EXPECT_EQ(submit(L"/u"), "rem\t\tError: Usage is /u [environ-valiable]\r\n");
@@ -294,6 +299,17 @@ TEST_F(Submission, FWhileThePagerWaitsEndsPagingAndShowsTheRest) {
     EXPECT_EQ(text_of(Prom), L">");
     EXPECT_EQ(text_of(Edit), L"");   // the answer is not typed
     EXPECT_NE(pane().find(L"rest"), std::wstring::npos);
+}
+
+TEST_F(Submission, EscapeEmptiesTheLineAndTheHistoryStartsFromTheNewest) {
+    submit(L"older");
+    submit(L"newer");
+    for (int i = 0; i < 2; i++) SendMessageW(Edit, WM_KEYDOWN, VK_UP, 0);
+    EXPECT_EQ(text_of(Edit), L"older");
+    type_char(27);
+    EXPECT_EQ(text_of(Edit), L"");
+    SendMessageW(Edit, WM_KEYDOWN, VK_UP, 0);
+    EXPECT_EQ(text_of(Edit), L"newer");
 }
 
 // What the editing keys and the history put into the line arrives whole: it does not answer a

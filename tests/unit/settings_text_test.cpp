@@ -256,6 +256,14 @@ TEST(SettingsMacros, StoreFromDialog) {
     EXPECT_FALSE(macro_store_add(&store, L"n", (longest + L"q").c_str()));
     EXPECT_TRUE(macro_store_add(&store, L"n", longest.c_str()));
     EXPECT_EQ(1, store.count);
+    macro_store_clear(&store);
+    // A hand-written "1=" line is shorter than the "1Macro=" line it is written back as: the
+    // same bound holds, or the line comes back cut on the next start, its tail a line of its own.
+    EXPECT_FALSE(macro_store_add_line(&store, (L"1=n\t" + longest + L"q").c_str()));
+    EXPECT_TRUE(macro_store_add_line(&store, (L"1=n\t" + longest + L"\n").c_str()));
+    std::vector<Received> back = parse(file_text(IN_COMMAND_FILE, {}, &store));
+    auto whole = [&](const Received& r) { return r.value == L"n\t" + longest + L"\n"; };
+    EXPECT_EQ(1, std::count_if(back.begin(), back.end(), whole));
     macro_store_free(&store);
 }
 

@@ -146,7 +146,7 @@ TEST(ReaderText, PagingSkipsALeadingLineBreakAndKeepsTheHeldTail) {
     EXPECT_EQ(page_text(small, 6, 8, &tail, &lines_left), 1);
     EXPECT_EQ(tail_of(tail), L"\nB\nCC\n");
 
-    wchar_t exact[2048] = L"A\r\nB\r\n";   // exactly the lines left: shown whole
+    wchar_t exact[2048] = L"A\r\nB\r\n\n";   // exactly the lines left, shown whole; the last "\n" lies past the length
     tail_clear(&tail);
     lines_left = 2;
     EXPECT_EQ(page_text(exact, 6, 2048, &tail, &lines_left), 6);

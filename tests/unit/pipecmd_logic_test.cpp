@@ -363,6 +363,13 @@ TEST(PipecmdParse, ReplacesMoreAsACommandOnly) {
   ASSERT_TRUE(replace_more(L"echo more | find \"| more\" | moreover", L"P", out, 128));
   EXPECT_STREQ(out, L"echo more | find \"| more\" | moreover");
   EXPECT_FALSE(replace_more(L"dir | more", L"a much longer replacement", out, 12));
+  // A last "| more" goes: the platform's processor then runs no pipeline.
+  ASSERT_TRUE(drop_final_more(L"type x.txt |  MORE.com ", out, 128));
+  EXPECT_STREQ(out, L"type x.txt");
+  for (const wchar_t* kept : {L"dir | more /e", L"dir | moreover", L"echo \"a | more\"", L"dir || more",
+                              L"| more", L"more < x.txt", L"type x | more | sort"})
+    EXPECT_FALSE(drop_final_more(kept, out, 128)) << kept;
+  EXPECT_FALSE(drop_final_more(L"type x.txt | more", out, 10));
 }
 
 }  // namespace

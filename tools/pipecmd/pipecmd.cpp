@@ -310,7 +310,8 @@ void system_dir(wchar_t* sysdir) {
 // The platform's more pages on the console even when its output is a pipe,
 // where nobody can answer it; this program's /more passes the text through.
 const wchar_t* with_own_more(const wchar_t* line) {
-  static wchar_t self[MAX_PATH + 16], replaced[kTextMax];
+  static wchar_t self[MAX_PATH + 16], replaced[kTextMax], alone[kTextMax];
+  if (drop_final_more(line, alone, kTextMax)) return alone;
   if (!self[0]) {
     wchar_t path[MAX_PATH + 1];
     DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);

@@ -430,6 +430,30 @@ bool parse_invocation(const wchar_t* args, InvocationKind* kind,
   return !o.cut;
 }
 
+static bool is_more_word(const wchar_t* p, size_t* length);
+
+bool drop_final_more(const wchar_t* line, wchar_t* out, size_t cap) {
+  size_t bar = 0;
+  bool quoted = false, found = false;
+  for (size_t i = 0; line[i]; i++) {
+    if (line[i] == L'"') quoted = !quoted;
+    else if (!quoted && line[i] == L'|') bar = i, found = true;
+  }
+  if (!found || bar == 0 || line[bar - 1] == L'|') return false;
+  const wchar_t* p = line + bar + 1;
+  while (is_blank_char(*p)) p++;
+  size_t length = 0;
+  if (!is_more_word(p, &length)) return false;
+  for (p += length; *p; p++)
+    if (!is_blank_char(*p)) return false;
+  size_t n = bar;
+  while (n > 0 && is_blank_char(line[n - 1])) n--;
+  if (n == 0 || n >= cap) return false;
+  wmemcpy(out, line, n);
+  out[n] = 0;
+  return true;
+}
+
 static bool is_more_word(const wchar_t* p, size_t* length) {
   if (!equal_nocase(p, L"more", 4)) return false;
   size_t n = 4;

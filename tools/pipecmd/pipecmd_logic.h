@@ -173,3 +173,10 @@ bool parse_invocation(const wchar_t* args, InvocationKind* kind,
 // quotes) with replacement. Returns false when the result does not fit.
 bool replace_more(const wchar_t* line, const wchar_t* replacement, wchar_t* out,
                   size_t cap);
+
+// "x | more" with nothing behind more, outside quotes: x, its blanks before
+// the bar cut. This program's more passes its input through, so such a pipe
+// adds only a pipeline for the platform's processor to run (Wine's runs them
+// through temporary files and now and then fails one). False for any other
+// line, or when x does not fit cap characters.
+bool drop_final_more(const wchar_t* line, wchar_t* out, size_t cap);

@@ -74,13 +74,16 @@ void make_font() {
     if (previous) DeleteObject(previous);
 }
 
+void system_error_text(DWORD error, wchar_t* out, int capacity) {
+    DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, NULL, error,
+                             MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), out, (DWORD)capacity, NULL);
+    if (!n) out[0] = 0;
+}
+
 void report_system_error(const wchar_t* prefix) {
-    DWORD error = GetLastError();
-    wchar_t* message = NULL;
-    FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                   NULL, error, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), (LPWSTR)&message, 0, NULL);
-    print_to_output_pane(L"%s: %s\n", prefix, message ? message : L"");
-    if (message) LocalFree(message);
+    wchar_t message[SYSTEM_ERROR_CHARS];
+    system_error_text(GetLastError(), message, SYSTEM_ERROR_CHARS);
+    print_to_output_pane(L"%s: %s\n", prefix, message);
 }
 
 int message_box_with_program_icon(HWND owner, const wchar_t* text, const wchar_t* caption, UINT style) {

@@ -65,6 +65,8 @@ extern bool output_paused;         // Ctrl+S: the loop stops polling
 // no parameters, shown normally); the result is ShellExecuteW's. Tests put a recorder here.
 extern HINSTANCE (*shell_open)(HWND owner, const wchar_t* file, const wchar_t* directory);
 
+enum { SYSTEM_ERROR_CHARS = 512 };
+void system_error_text(DWORD error, wchar_t* out, int capacity);   // the system's message, "" if none
 void report_system_error(const wchar_t* prefix);
 int message_box_with_program_icon(HWND owner, const wchar_t* text, const wchar_t* caption, UINT style);
 void show_menu_popup(int position);

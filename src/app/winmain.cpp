@@ -207,13 +207,11 @@ static bool slave_has_ended() {
 // No slave, because it could not be started: a window that vanished would say nothing, and an exit
 // code of 0 would tell whoever started Tavro that all went well.
 static WPARAM report_slave_not_started() {
-    wchar_t* reason = NULL;
-    FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, NULL,
-                   slave_start_error, 0, (LPWSTR)&reason, 0, NULL);
-    wchar_t text[APP_MAX + 400];
-    _snwprintf(text, APP_MAX + 399, L"Cannot start the command processor %s.\n\n%s", App, reason ? reason : L"");
-    text[APP_MAX + 399] = 0;
-    if (reason) LocalFree(reason);
+    wchar_t reason[SYSTEM_ERROR_CHARS];
+    system_error_text(slave_start_error, reason, SYSTEM_ERROR_CHARS);
+    wchar_t text[APP_MAX + SYSTEM_ERROR_CHARS + 64];
+    _snwprintf(text, APP_MAX + SYSTEM_ERROR_CHARS + 63, L"Cannot start the command processor %s.\n\n%s", App, reason);
+    text[APP_MAX + SYSTEM_ERROR_CHARS + 63] = 0;
     message_box_with_program_icon(Main, text, L"Tavro", MB_OK | MB_ICONERROR);
     return slave_start_error;
 }
